@@ -1,0 +1,11 @@
+// The one pair of conversions between 8-bit text and UTF-16. The 8-bit side is the thread's
+// ANSI code page on Windows and UTF-8 on POSIX. Text the target cannot hold becomes the
+// default character: "?" for an unpaired surrogate going to 8 bits, U+FFFD for an invalid
+// 8-bit sequence going to UTF-16. Exhausted memory raises CHresultException(E_OUTOFMEMORY).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::u16string NarrowToWide(std::string_view text);
+std::string WideToNarrow(std::u16string_view text);

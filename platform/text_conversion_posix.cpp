@@ -1,0 +1,115 @@
+// 8-bit text on POSIX is UTF-8, the native file-name encoding. Invalid UTF-8 decodes to one
+// U+FFFD per maximal invalid subsequence; an unpaired surrogate encodes as "?".
+#include <cstdint>
+#include <new>
+
+#include "platform/hresult_exception.h"
+#include "platform/text_conversion.h"
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes one sequence at text[pos]; returns the code point, or -1 for an invalid start,
+// and advances pos past what was consumed (at least one byte).
+std::int32_t DecodeOne(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80) {
+        return lead;
+    }
+    int extra = 0;
+    std::uint32_t point = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, point = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, point = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no encoded surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, point = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+    } else {
+        return -1;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if (pos >= text.size()) {
+            return -1;
+        }
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (i == 0 ? (byte < low || byte > high) : !IsContinuation(byte)) {
+            return -1;
+        }
+        point = (point << 6) | (byte & 0x3F);
+        ++pos;
+    }
+    return static_cast<std::int32_t>(point);
+}
+
+void AppendUtf8(std::string& out, std::uint32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+    } else if (point < 0x800) {
+        out += static_cast<char>(0xC0 | (point >> 6));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += static_cast<char>(0xE0 | (point >> 12));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (point >> 18));
+        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+std::u16string NarrowToWide(std::string_view text) try {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::int32_t point = DecodeOne(text, pos);
+        if (point < 0) {
+            out += kReplacement;
+        } else if (point >= 0x10000) {
+            const auto offset = static_cast<std::uint32_t>(point) - 0x10000;
+            out += static_cast<char16_t>(0xD800 | (offset >> 10));
+            out += static_cast<char16_t>(0xDC00 | (offset & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(point);
+        }
+    }
+    return out;
+} catch (const std::bad_alloc&) {
+    throw CHresultException(E_OUTOFMEMORY);
+}
+
+std::string WideToNarrow(std::u16string_view text) try {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            const std::uint32_t point =
+                0x10000 + ((static_cast<std::uint32_t>(unit - 0xD800) << 10) | (text[i + 1] - 0xDC00));
+            AppendUtf8(out, point);
+            ++i;
+        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            out += '?';
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+} catch (const std::bad_alloc&) {
+    throw CHresultException(E_OUTOFMEMORY);
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs every test: a plain build with ctest, the same tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (clang), then each libFuzzer target for a bounded time.
+# Installs whatever it needs that is missing (Debian). Exits non-zero on any failure.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source scripts/packages.sh
+ensure_packages
+
+fuzz_seconds=${FUZZ_SECONDS:-30}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== plain build (g++) =="
+cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DLOGSENDER_BENCH=ON
+cmake --build build/plain -j "$jobs"
+ctest --test-dir build/plain --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (clang, ASan + UBSan) =="
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DLOGSENDER_SANITIZE=ON -DLOGSENDER_FUZZ=ON
+cmake --build build/sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+echo "== fuzzing (${fuzz_seconds} s per target) =="
+for target in build/sanitize/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=${target##*/fuzz_}
+  work=$(mktemp -d)
+  seeds=fuzz/corpus/$name
+  mkdir -p "$work/found"
+  echo "-- $name"
+  "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$work/" "$work/found" \
+            $( [ -d "$seeds" ] && echo "$seeds" ) 2>"$work/log" || {
+    tail -n 60 "$work/log"; echo "fuzz target $name found a fault"; exit 1; }
+  grep -E '^(stat::number_of_executed_runs|Done)' "$work/log" || true
+  rm -rf "$work"
+done
+echo "== all tests passed =="
