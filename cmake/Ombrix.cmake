@@ -23,11 +23,21 @@ function(ombrix_platform_sources out dir)
   set(${out} ${sources} PARENT_SCOPE)
 endfunction()
 
-# ombrix_library(<name> [DEPS <libs>...]): a static library from every source of the
-# calling folder, with the project root on the include path.
+# ombrix_library(<name> [DEPS <libs>...] [EXCLUDE <file names>...]): a static library from
+# every source of the calling folder but the excluded ones, with the project root on the
+# include path. A folder without sources yet gives a header-only library.
 function(ombrix_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   ombrix_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(excluded ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "/${excluded}$")
+  endforeach()
+  if(NOT sources)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    return()
+  endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${OMBRIX_WARNINGS})
