@@ -7,5 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include <cstddef>
+
 std::u16string NarrowToWide(std::string_view text);
 std::string WideToNarrow(std::u16string_view text);
+
+// NarrowToWide into a caller's buffer without touching the heap: writes at most capacity
+// units and returns the number of units the whole text needs (no terminator is written).
+std::size_t NarrowToWideInto(std::string_view text, char16_t* out, std::size_t capacity) noexcept;

@@ -10,7 +10,9 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Decodes one sequence at text[pos]; returns the code point, or -1 for an invalid start,
 // and advances pos past what was consumed (at least one byte).
@@ -26,7 +28,7 @@ std::int32_t DecodeOne(std::string_view text, std::size_t& pos) {
         extra = 1, point = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         extra = 2, point = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
         high = lead == 0xED ? 0x9F : 0xBF;  // no encoded surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         extra = 3, point = lead & 0x07;
@@ -67,27 +69,48 @@ void AppendUtf8(std::string& out, std::uint32_t point) {
     }
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
-}  // namespace
-
-std::u16string NarrowToWide(std::string_view text) try {
-    std::u16string out;
-    out.reserve(text.size());
+// Calls put with each UTF-16 unit that text decodes to.
+template <typename Put>
+void DecodeUtf8(std::string_view text, Put&& put) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::int32_t point = DecodeOne(text, pos);
         if (point < 0) {
-            out += kReplacement;
+            put(kReplacement);
         } else if (point >= 0x10000) {
             const auto offset = static_cast<std::uint32_t>(point) - 0x10000;
-            out += static_cast<char16_t>(0xD800 | (offset >> 10));
-            out += static_cast<char16_t>(0xDC00 | (offset & 0x3FF));
+            put(static_cast<char16_t>(0xD800 | (offset >> 10)));
+            put(static_cast<char16_t>(0xDC00 | (offset & 0x3FF)));
         } else {
-            out += static_cast<char16_t>(point);
+            put(static_cast<char16_t>(point));
         }
     }
+}
+
+}  // namespace
+
+std::size_t NarrowToWideInto(std::string_view text, char16_t* out, std::size_t capacity) noexcept {
+    std::size_t needed = 0;
+    DecodeUtf8(text, [&](char16_t unit) {
+        if (needed < capacity) {
+            out[needed] = unit;
+        }
+        ++needed;
+    });
+    return needed;
+}
+
+std::u16string NarrowToWide(std::string_view text) try {
+    std::u16string out;
+    out.reserve(text.size());
+    DecodeUtf8(text, [&](char16_t unit) { out += unit; });
     return out;
 } catch (const std::bad_alloc&) {
     throw CHresultException(E_OUTOFMEMORY);
@@ -100,7 +123,8 @@ std::string WideToNarrow(std::u16string_view text) try {
         const char16_t unit = text[i];
         if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             const std::uint32_t point =
-                0x10000 + ((static_cast<std::uint32_t>(unit - 0xD800) << 10) | (text[i + 1] - 0xDC00));
+                0x10000 +
+                ((static_cast<std::uint32_t>(unit - 0xD800) << 10) | (text[i + 1] - 0xDC00));
             AppendUtf8(out, point);
             ++i;
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {

@@ -48,8 +48,7 @@ struct FieldSpec {
 };
 
 template <typename Char, typename Sink>
-bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldSpec& spec,
-               bool numeric) {
+bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldSpec& spec, bool numeric) {
     std::size_t pad = spec.width > text.size() ? spec.width - text.size() : 0;
     std::size_t start = 0;
     const bool zeros = spec.zeroPad && numeric && !spec.leftAlign;
@@ -82,7 +81,7 @@ template <typename Char>
 class CDecimalText {
 public:
     CDecimalText(std::int64_t value, bool asUnsigned) {
-        std::uint64_t magnitude = asUnsigned ? static_cast<std::uint32_t>(value)
+        std::uint64_t magnitude = asUnsigned  ? static_cast<std::uint32_t>(value)
                                   : value < 0 ? 0 - static_cast<std::uint64_t>(value)
                                               : static_cast<std::uint64_t>(value);
         Char digits[24];

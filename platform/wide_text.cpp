@@ -33,7 +33,9 @@ bool EqualsFolded(View a, View b) noexcept {
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(WideView a, WideView b) noexcept { return EqualsFolded(a, b); }
+bool EqualsIgnoringAsciiCase(WideView a, WideView b) noexcept {
+    return EqualsFolded(a, b);
+}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
     return EqualsFolded(a, b);

@@ -70,7 +70,8 @@ TEST(TextFormat, FormatsTheProgramsFormats) {
     EXPECT_EQ(FormatWide(u"%02d|%02d|%02d", 0, 100, 1000), u"00|100|1000");
     EXPECT_EQ(FormatWide(u"%S and %s", "caf\xC3\xA9", u"x"), u"caf\u00E9 and x");
     EXPECT_EQ(FormatNarrow("--%s\r\n%S", "b", u"\u00E9"), "--b\r\n\xC3\xA9");
-    EXPECT_EQ(FormatNarrow("%d %d %u %%", -5, 2147483647, 4294967295U), "-5 2147483647 4294967295 %");
+    EXPECT_EQ(FormatNarrow("%d %d %u %%", -5, 2147483647, 4294967295U),
+              "-5 2147483647 4294967295 %");
     EXPECT_EQ(FormatNarrow("[%05d][%-4d][%3s]", -42, 7, "ab"), "[-0042][7   ][ ab]");
 }
 
@@ -104,7 +105,7 @@ TEST(WideText, CaseFoldingTouchesOnlyAsciiLetters) {
     EXPECT_TRUE(EqualsIgnoringAsciiCase(WideView(u"Content-LENGTH"), WideView(u"content-length")));
     EXPECT_FALSE(EqualsIgnoringAsciiCase(WideView(u"\u00C9"), WideView(u"\u00E9")));
     EXPECT_FALSE(EqualsIgnoringAsciiCase(WideView(u"abc"), WideView(u"abcd")));
-    EXPECT_FALSE(EqualsIgnoringAsciiCase(std::string_view("[") , std::string_view("{")));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(std::string_view("["), std::string_view("{")));
     EXPECT_EQ(WideLength(u"four"), 4u);
 }
 
