@@ -1,0 +1,80 @@
+// CEventSyncSocket: a blocking-style stream connection whose every connect, send and receive
+// waits at most the object's time-out. Failures give false and leave a Windows Sockets error
+// number in the last-error field; a wait that times out gives false and leaves that field as it
+// was. A second send (or receive) while one is in progress on the same object is refused with
+// 10036; a send and a receive may run at the same time from two threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "net/socket_buffer.h"
+#include "net/socket_handle.h"
+
+struct addrinfo;
+struct sockaddr;
+
+class CEventSyncSocket {
+public:
+    static constexpr std::uint32_t kDefaultTimeoutMs = 10000;
+
+    // Starts the process-wide socket library (its result is not looked at).
+    CEventSyncSocket();
+    ~CEventSyncSocket();
+    CEventSyncSocket(const CEventSyncSocket&) = delete;
+    CEventSyncSocket& operator=(const CEventSyncSocket&) = delete;
+
+    // Creates a socket and attaches it; 10037 when one is already open (it is kept). The socket
+    // is always non-blocking: extraFlags, creation flags of the Windows build, mean nothing here.
+    bool OpenSocket(int family, int type, int protocol, std::uint32_t extraFlags);
+    bool OpenForAddress(const addrinfo* entry, std::uint32_t extraFlags);
+    // Takes over an existing socket; 10038 for kInvalidSocket.
+    bool AttachSocket(SocketHandle socket);
+
+    // Resolves host (UTF-16 name or dotted address) and connects to the first address found.
+    // True at once when already connected. A resolution failure leaves the resolver's code.
+    bool ConnectTo(const char16_t* host, std::uint16_t port);
+    // Opens a socket for the entry when none is open, then connects to its address.
+    bool ConnectToAddress(const addrinfo* entry);
+    // Connects the open socket; false without a socket. Waits at most the time-out.
+    bool ConnectRaw(const sockaddr* address, int addressLength);
+
+    // Sends every byte the descriptors describe; bytesSent receives the count that went out,
+    // also when the send fails or times out part way. 10057 when not connected.
+    bool SendBuffers(const CSocketBuffer* buffers, std::uint32_t count, std::uint32_t& bytesSent);
+    // size: in, the bytes to send; out, the bytes sent.
+    bool SendBytes(const void* buffer, std::uint32_t& size);
+    // size: in, the room in buffer; out, the bytes received. True with 0 means the peer closed.
+    bool ReceiveBytes(void* buffer, std::uint32_t& size);
+
+    // Closes the socket, if any; the object can then connect again.
+    void CloseSocket();
+    // Forgets the socket without closing it (the caller keeps it).
+    void ReleaseEvents();
+
+    // Installs a new time-out for every later wait and returns the previous one.
+    std::uint32_t ExchangeTimeout(std::uint32_t milliseconds);
+
+    std::int32_t LastError() const { return lastError_.load(); }
+
+private:
+    // Per-direction gate: a second operation of the same kind is refused, never queued.
+    class CInProgressGate {
+    public:
+        bool TryEnter() { return !busy_.exchange(true); }
+        void Leave() { busy_.store(false); }
+
+    private:
+        std::atomic<bool> busy_{false};
+    };
+
+    void SetLastError(std::int32_t code) { lastError_.store(code); }
+    bool CheckConnected();
+
+    CInProgressGate readGate_;
+    CInProgressGate writeGate_;
+    SocketHandle socket_ = kInvalidSocket;
+    std::atomic<bool> connected_{false};
+    std::atomic<std::int32_t> lastError_{0};
+    std::atomic<std::uint32_t> timeoutMs_{kDefaultTimeoutMs};
+};

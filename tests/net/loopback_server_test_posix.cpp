@@ -1,0 +1,172 @@
+// The loopback test server itself: reads keep the bytes after a delimiter, the peer's close
+// and reset are seen, and stopping the server ends a handler that is blocked in a wait.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A plain blocking client whose reads and writes give up after two seconds.
+class CTestClient {
+public:
+    CTestClient(const CLoopbackServer& server, CLoopbackServer::Family family) {
+        const bool v6 = family == CLoopbackServer::Family::kIpv6;
+        fd_ = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+        const timeval limit = {2, 0};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+        setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+        sockaddr_in in4{};
+        sockaddr_in6 in6{};
+        in4.sin_family = AF_INET;
+        in4.sin_port = htons(server.Port());
+        in4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(server.Port());
+        in6.sin6_addr = in6addr_loopback;
+        connected_ = v6 ? connect(fd_, reinterpret_cast<sockaddr*>(&in6), sizeof(in6)) == 0
+                        : connect(fd_, reinterpret_cast<sockaddr*>(&in4), sizeof(in4)) == 0;
+    }
+    ~CTestClient() { Close(); }
+
+    bool connected() const { return connected_; }
+    bool Send(const std::string& bytes) {
+        return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    // Reads until the server closes; returns the errno of a failed read, 0 after a clean end.
+    int ReadToEnd(std::string& out) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = recv(fd_, buffer, sizeof(buffer), 0);
+            if (got <= 0) {
+                return got == 0 ? 0 : errno;
+            }
+            out.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    void ShutdownWrite() { shutdown(fd_, SHUT_WR); }
+    void Close() {
+        if (fd_ != -1) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+TEST(LoopbackServer, ReadUntilKeepsTheBytesAfterTheDelimiter) {
+    for (const auto family : {CLoopbackServer::Family::kIpv4, CLoopbackServer::Family::kIpv6}) {
+        std::string head, body, rest;
+        CLoopbackServer server(
+            [&](CLoopbackConnection& connection) {
+                EXPECT_TRUE(connection.ReadUntil("\r\n\r\n", head));
+                EXPECT_TRUE(connection.ReadExactly(4, body));
+                EXPECT_TRUE(connection.ReadAll(rest));
+                EXPECT_TRUE(connection.Write("reply"));
+            },
+            family);
+        if (!server.IsListening()) {
+            ASSERT_EQ(family, CLoopbackServer::Family::kIpv6);
+            continue;
+        }
+        CTestClient client(server, family);
+        ASSERT_TRUE(client.connected());
+        ASSERT_TRUE(client.Send("GET / HTTP/1.1\r\n\r\nbodytail"));
+        client.ShutdownWrite();
+        std::string reply;
+        EXPECT_EQ(client.ReadToEnd(reply), 0);
+        EXPECT_EQ(reply, "reply");
+        ASSERT_TRUE(server.WaitForFinished(1, 5s));
+        EXPECT_EQ(head, "GET / HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(body, "body");
+        EXPECT_EQ(rest, "tail");
+    }
+}
+
+TEST(LoopbackServer, ResetReachesTheClientAsAReset) {
+    CLoopbackServer server([](CLoopbackConnection& connection) {
+        std::string got;
+        EXPECT_TRUE(connection.ReadSome(got));
+        connection.ResetConnection();
+    });
+    ASSERT_TRUE(server.IsListening());
+    CTestClient client(server, CLoopbackServer::Family::kIpv4);
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send("x"));
+    std::string reply;
+    EXPECT_EQ(client.ReadToEnd(reply), ECONNRESET);
+}
+
+TEST(LoopbackServer, AcceptsConnectionsOneAfterAnother) {
+    CLoopbackServer server([](CLoopbackConnection& connection) {
+        std::string got;
+        if (connection.ReadUntil("\n", got)) {
+            connection.Write(got);
+        }
+    });
+    ASSERT_TRUE(server.IsListening());
+    for (const std::string line : {"one\n", "two\n", "three\n"}) {
+        CTestClient client(server, CLoopbackServer::Family::kIpv4);
+        ASSERT_TRUE(client.Send(line));
+        std::string reply;
+        EXPECT_EQ(client.ReadToEnd(reply), 0);
+        EXPECT_EQ(reply, line);
+    }
+    EXPECT_TRUE(server.WaitForFinished(3, 5s));
+    EXPECT_EQ(server.AcceptedCount(), 3);
+}
+
+TEST(LoopbackServer, StopEndsAHandlerBlockedInAWait) {
+    bool readAllResult = true;
+    auto server = std::make_unique<CLoopbackServer>(
+        [&](CLoopbackConnection& connection) {
+            connection.SetTimeout(60s);
+            std::string got;
+            readAllResult = connection.ReadAll(got);
+        },
+        CLoopbackServer::Family::kIpv4);
+    ASSERT_TRUE(server->IsListening());
+    CTestClient client(*server, CLoopbackServer::Family::kIpv4);
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(server->WaitForAccepted(1, 5s));
+    const auto start = std::chrono::steady_clock::now();
+    server.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(readAllResult);
+}
+
+TEST(LoopbackServer, ReadsGiveUpAfterTheTimeout) {
+    bool readResult = true;
+    std::chrono::steady_clock::duration waited{};
+    CLoopbackServer server(
+        [&](CLoopbackConnection& connection) {
+            std::string got;
+            const auto start = std::chrono::steady_clock::now();
+            readResult = connection.ReadSome(got);
+            waited = std::chrono::steady_clock::now() - start;
+        },
+        CLoopbackServer::Family::kIpv4, 200ms);
+    ASSERT_TRUE(server.IsListening());
+    CTestClient client(server, CLoopbackServer::Family::kIpv4);
+    ASSERT_TRUE(server.WaitForFinished(1, 5s));
+    EXPECT_FALSE(readResult);
+    EXPECT_GE(waited, 190ms);
+    EXPECT_LT(waited, 3s);
+}
+
+}  // namespace
