@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "net/parsed_url.h"
 #include "net/socket_buffer.h"
 #include "net/socket_handle.h"
 
@@ -55,6 +56,10 @@ public:
     // Installs a new time-out for every later wait and returns the previous one.
     std::uint32_t ExchangeTimeout(std::uint32_t milliseconds);
 
+    // True only for SchemeHttp: the connection speaks plain HTTP.
+    bool IsSchemeSupported(UrlSchemeKind kind) const;
+
+    // The Windows Sockets number of the last failure (0 until one happens).
     std::int32_t LastError() const { return lastError_.load(); }
 
 private:
@@ -69,6 +74,7 @@ private:
     };
 
     void SetLastError(std::int32_t code) { lastError_.store(code); }
+    // 10057 unless connected.
     bool CheckConnected();
 
     CInProgressGate readGate_;

@@ -1,0 +1,313 @@
+// CEventSyncSocket on POSIX: a non-blocking socket whose connect, send and receive each wait in
+// WaitForSocket, the one place where this file waits, for at most the object's time-out. No
+// operation is ever left running in the background: a connect that times out is dissolved
+// before returning, and a send or receive is a plain call that has finished when it returns, so
+// nothing stays pending after a wait times out and no buffer has to outlive its call. That is
+// also why the read and write locks of the Windows build are in-progress gates here: there is
+// never an earlier operation to wait for, so a second one at the same time is refused (10036).
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <new>
+#include <vector>
+
+#include "net/event_sync_socket.h"
+#include "platform/socket_error.h"
+#include "platform/socket_error_map.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class WaitResult { kReady, kTimedOut };
+
+Clock::time_point DeadlineAfter(std::uint32_t timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+// Every wait of the socket: until the socket reports one of events (or an error or hang-up,
+// which the following call then reports) or the deadline passes, never longer. poll takes an int of
+// milliseconds, so a long time-out is waited for in slices.
+WaitResult WaitForSocket(int socket, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return WaitResult::kTimedOut;
+        }
+        pollfd entry = {socket, events, 0};
+        const auto slice = static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX));
+        const int ready = poll(&entry, 1, slice);
+        // A failed poll (other than an interruption) also ends the wait: the call that follows
+        // meets the same fault and reports it.
+        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+            return WaitResult::kReady;
+        }
+    }
+}
+
+// Dissolves a connection attempt that timed out or failed: nothing goes on after the call, the
+// socket stays open, and a later connect starts afresh on it (without this, the system would
+// answer the next connect with the stale outcome of this one).
+void DropConnectAttempt(int socket) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    connect(socket, &unspecified, sizeof(unspecified));
+}
+
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+// Leaves the gate on every path out of a send or receive.
+template <typename Gate>
+class CGateExit {
+public:
+    explicit CGateExit(Gate& gate) : gate_(gate) {}
+    ~CGateExit() { gate_.Leave(); }
+    CGateExit(const CGateExit&) = delete;
+    CGateExit& operator=(const CGateExit&) = delete;
+
+private:
+    Gate& gate_;
+};
+
+// The part of the descriptors not sent yet, as an I/O vector for sendmsg.
+class CPendingBuffers {
+public:
+    CPendingBuffers(const CSocketBuffer* buffers, std::uint32_t count) {
+        vector_.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (buffers[i].len != 0) {
+                vector_.push_back({buffers[i].buf, buffers[i].len});
+            }
+        }
+    }
+    bool empty() const { return next_ == vector_.size(); }
+    iovec* data() { return vector_.data() + next_; }
+    std::size_t size() const { return std::min<std::size_t>(vector_.size() - next_, IOV_MAX); }
+    void Consume(std::size_t bytes) {
+        while (bytes > 0) {
+            iovec& first = vector_[next_];
+            const std::size_t taken = std::min(bytes, first.iov_len);
+            first.iov_base = static_cast<char*>(first.iov_base) + taken;
+            first.iov_len -= taken;
+            bytes -= taken;
+            if (first.iov_len == 0) {
+                ++next_;
+            }
+        }
+    }
+
+private:
+    std::vector<iovec> vector_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+bool CEventSyncSocket::OpenSocket(int family, int type, int protocol, std::uint32_t) {
+    if (socket_ != kInvalidSocket) {
+        SetLastError(kWsaAlready);
+        return false;
+    }
+    const int created = socket(family, type | SOCK_CLOEXEC, protocol);
+    if (created < 0) {
+        SetLastError(SocketErrorFromErrno(errno));
+        return false;
+    }
+    return AttachSocket(static_cast<SocketHandle>(created));
+}
+
+bool CEventSyncSocket::OpenForAddress(const addrinfo* entry, std::uint32_t extraFlags) {
+    if (entry == nullptr) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    return OpenSocket(entry->ai_family, entry->ai_socktype, entry->ai_protocol, extraFlags);
+}
+
+bool CEventSyncSocket::AttachSocket(SocketHandle socket) {
+    // Taking over a second socket would lose the first one without closing it.
+    if (socket_ != kInvalidSocket) {
+        SetLastError(kWsaAlready);
+        return false;
+    }
+    int type = 0;
+    socklen_t length = sizeof(type);
+    if (socket == kInvalidSocket || socket > static_cast<SocketHandle>(INT_MAX) ||
+        getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_TYPE, &type, &length) != 0) {
+        SetLastError(kWsaNotSocket);
+        return false;
+    }
+    socket_ = socket;
+    const int descriptor = static_cast<int>(socket);
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) != 0) {
+        SetLastError(SocketErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
+bool CEventSyncSocket::ConnectToAddress(const addrinfo* entry) {
+    if (entry == nullptr) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    if (socket_ == kInvalidSocket && !OpenForAddress(entry, 0)) {
+        return false;
+    }
+    return ConnectRaw(entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+}
+
+bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
+    if (connected_) {
+        return true;
+    }
+    if (socket_ == kInvalidSocket) {
+        return false;
+    }
+    if (address == nullptr || addressLength <= 0) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    const int descriptor = static_cast<int>(socket_);
+    bool result = true;
+    if (connect(descriptor, address, static_cast<socklen_t>(addressLength)) != 0) {
+        // EINTR: the connection goes on being established, as with EINPROGRESS.
+        if (errno != EINPROGRESS && errno != EINTR) {
+            SetLastError(SocketErrorFromErrno(errno));
+            return false;
+        }
+        if (WaitForSocket(descriptor, POLLOUT, DeadlineAfter(timeoutMs_)) ==
+            WaitResult::kTimedOut) {
+            DropConnectAttempt(descriptor);
+            return false;
+        }
+        int error = 0;
+        socklen_t length = sizeof(error);
+        if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            SetLastError(SocketErrorFromErrno(error));
+            DropConnectAttempt(descriptor);
+            result = false;
+        }
+    }
+    connected_ = result;
+    return result;
+}
+
+bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
+                                   std::uint32_t& bytesSent) {
+    bytesSent = 0;
+    if (!CheckConnected()) {
+        return false;
+    }
+    if (!writeGate_.TryEnter()) {
+        SetLastError(kWsaInProgress);
+        return false;
+    }
+    CGateExit<CInProgressGate> leave(writeGate_);
+    std::uint64_t total = 0;
+    for (std::uint32_t i = 0; i < count && buffers != nullptr; ++i) {
+        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
+            SetLastError(kWsaFault);
+            return false;
+        }
+        total += buffers[i].len;
+    }
+    if ((buffers == nullptr && count != 0) || total > UINT32_MAX) {
+        SetLastError(buffers == nullptr ? kWsaFault : kWsaInvalidArgument);
+        return false;
+    }
+    try {
+        CPendingBuffers pending(buffers, count);
+        const int descriptor = static_cast<int>(socket_);
+        const auto deadline = DeadlineAfter(timeoutMs_);
+        while (!pending.empty()) {
+            msghdr message{};
+            message.msg_iov = pending.data();
+            message.msg_iovlen = pending.size();
+            const ssize_t sent = sendmsg(descriptor, &message, MSG_NOSIGNAL);
+            if (sent > 0) {
+                pending.Consume(static_cast<std::size_t>(sent));
+                bytesSent += static_cast<std::uint32_t>(sent);
+            } else if (sent < 0 && errno == EINTR) {
+                continue;
+            } else if (sent < 0 && !WouldBlock(errno)) {
+                SetLastError(SocketErrorFromErrno(errno));
+                return false;
+            } else if (WaitForSocket(descriptor, POLLOUT, deadline) == WaitResult::kTimedOut) {
+                return false;
+            }
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        SetLastError(kWsaNotEnoughMemory);
+        return false;
+    }
+}
+
+bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
+    const std::uint32_t capacity = size;
+    size = 0;
+    if (!CheckConnected()) {
+        return false;
+    }
+    if (!readGate_.TryEnter()) {
+        SetLastError(kWsaInProgress);
+        return false;
+    }
+    CGateExit<CInProgressGate> leave(readGate_);
+    // No room would read as "0 bytes: the peer closed", so it is refused.
+    if (buffer == nullptr || capacity == 0) {
+        SetLastError(buffer == nullptr ? kWsaFault : kWsaInvalidArgument);
+        return false;
+    }
+    const int descriptor = static_cast<int>(socket_);
+    const auto deadline = DeadlineAfter(timeoutMs_);
+    for (;;) {
+        const ssize_t got = recv(descriptor, buffer, capacity, 0);
+        if (got >= 0) {
+            size = static_cast<std::uint32_t>(got);
+            return true;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (!WouldBlock(errno)) {
+            SetLastError(SocketErrorFromErrno(errno));
+            return false;
+        }
+        if (WaitForSocket(descriptor, POLLIN, deadline) == WaitResult::kTimedOut) {
+            return false;
+        }
+    }
+}
+
+void CEventSyncSocket::CloseSocket() {
+    if (socket_ == kInvalidSocket) {
+        return;
+    }
+    connected_ = false;
+    close(static_cast<int>(socket_));
+    socket_ = kInvalidSocket;
+    ReleaseEvents();
+}
+
+void CEventSyncSocket::ReleaseEvents() {
+    // There are no event objects on POSIX. The connected flag goes with the socket: an object
+    // without a socket must not claim a connection.
+    connected_ = false;
+    socket_ = kInvalidSocket;
+}
