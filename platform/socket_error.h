@@ -8,7 +8,6 @@ std::int32_t GetSocketError() noexcept;
 void SetSocketError(std::int32_t code) noexcept;
 
 constexpr std::int32_t kWsaNotEnoughMemory = 8;
-constexpr std::int32_t kWsaIoPending = 997;
 constexpr std::int32_t kWsaInterrupted = 10004;
 constexpr std::int32_t kWsaBadHandle = 10009;
 constexpr std::int32_t kWsaAccessDenied = 10013;
@@ -44,7 +43,6 @@ constexpr std::int32_t kWsaConnectionRefused = 10061;
 constexpr std::int32_t kWsaNameTooLong = 10063;
 constexpr std::int32_t kWsaHostDown = 10064;
 constexpr std::int32_t kWsaHostUnreachable = 10065;
-constexpr std::int32_t kWsaNotInitialised = 10093;
 constexpr std::int32_t kWsaSystemCallFailure = 10107;
 constexpr std::int32_t kWsaTypeNotFound = 10109;
 constexpr std::int32_t kWsaHostNotFound = 11001;
