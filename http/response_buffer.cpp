@@ -1,0 +1,74 @@
+// CResponseBuffer: growth rule and the zero byte kept behind the held bytes.
+#include "http/response_buffer.h"
+
+#include <cstdlib>
+#include <cstring>
+
+CResponseBuffer::CResponseBuffer() noexcept : data_(inline_) {
+    inline_[0] = 0;
+}
+
+CResponseBuffer::~CResponseBuffer() {
+    Release();
+}
+
+bool CResponseBuffer::Append(const void* bytes, std::uint32_t count) noexcept {
+    if (bytes == nullptr) {
+        return false;
+    }
+    if (count == kUpToZero) {
+        count = static_cast<std::uint32_t>(std::strlen(static_cast<const char*>(bytes)));
+    }
+    const std::uint64_t needed = std::uint64_t{length_} + count + 1;
+    if (needed > 0xFFFFFFFFu) {
+        return false;
+    }
+    if (needed > capacity_ && !Grow(count)) {
+        return false;
+    }
+    std::memcpy(data_ + length_, bytes, count);
+    length_ += count;
+    data_[length_] = 0;
+    return true;
+}
+
+// The new capacity is the old one plus the larger of 4096 and count + 1, so that appends
+// stay amortised; a capacity that would not fit 32 bits is refused like a refused block.
+bool CResponseBuffer::Grow(std::uint32_t count) noexcept {
+    const std::uint64_t step =
+        count + std::uint64_t{1} > kInlineSize ? count + std::uint64_t{1} : kInlineSize;
+    const std::uint64_t capacity = capacity_ + step;
+    if (capacity > 0xFFFFFFFFu) {
+        return false;
+    }
+    std::uint8_t* block = nullptr;
+    if (data_ == inline_) {
+        block = static_cast<std::uint8_t*>(std::malloc(capacity));
+        if (block != nullptr) {
+            std::memcpy(block, inline_, length_ + 1);
+        }
+    } else {
+        block = static_cast<std::uint8_t*>(std::realloc(data_, capacity));
+    }
+    if (block == nullptr) {
+        return false;
+    }
+    data_ = block;
+    capacity_ = static_cast<std::uint32_t>(capacity);
+    return true;
+}
+
+void CResponseBuffer::Clear() noexcept {
+    length_ = 0;
+    data_[0] = 0;
+}
+
+void CResponseBuffer::Release() noexcept {
+    if (data_ != inline_) {
+        std::free(data_);
+        data_ = inline_;
+    }
+    capacity_ = kInlineSize;
+    length_ = 0;
+    inline_[0] = 0;
+}
