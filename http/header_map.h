@@ -35,6 +35,8 @@ public:
 
     // Copies the value stored under name into value; false when the name is absent.
     bool Find(WideView name, TValue& value) const;
+    // The value stored under name, to be changed in place; null when the name is absent.
+    TValue* Lookup(WideView name) noexcept;
     // Inserts the name, or replaces the value of an existing name (keeping its spelling).
     void Store(WideView name, const TValue& value);
     // Frees every entry; the bucket count stays.
@@ -51,7 +53,7 @@ private:
         Entry* next = nullptr;
     };
 
-    Entry* Lookup(WideView name, std::uint32_t hash) const noexcept;
+    Entry* LookupEntry(WideView name, std::uint32_t hash) const noexcept;
     Entry* TakeEntry();
     void RebuildFor(std::size_t entries);
 
@@ -64,7 +66,7 @@ private:
 using CHeaderMap = CHeaderMapT<WideString>;
 
 template <typename TValue>
-typename CHeaderMapT<TValue>::Entry* CHeaderMapT<TValue>::Lookup(
+typename CHeaderMapT<TValue>::Entry* CHeaderMapT<TValue>::LookupEntry(
     WideView name, std::uint32_t hash) const noexcept {
     for (Entry* entry = buckets_[hash % buckets_.size()]; entry != nullptr; entry = entry->next) {
         if (entry->hash == hash && EqualsIgnoringAsciiCase(entry->name, name)) {
@@ -76,7 +78,7 @@ typename CHeaderMapT<TValue>::Entry* CHeaderMapT<TValue>::Lookup(
 
 template <typename TValue>
 bool CHeaderMapT<TValue>::Find(WideView name, TValue& value) const try {
-    const Entry* entry = Lookup(name, HeaderNameHash(name));
+    const Entry* entry = LookupEntry(name, HeaderNameHash(name));
     if (entry == nullptr) {
         return false;
     }
@@ -87,9 +89,15 @@ bool CHeaderMapT<TValue>::Find(WideView name, TValue& value) const try {
 }
 
 template <typename TValue>
+TValue* CHeaderMapT<TValue>::Lookup(WideView name) noexcept {
+    Entry* entry = LookupEntry(name, HeaderNameHash(name));
+    return entry == nullptr ? nullptr : &entry->value;
+}
+
+template <typename TValue>
 void CHeaderMapT<TValue>::Store(WideView name, const TValue& value) try {
     const std::uint32_t hash = HeaderNameHash(name);
-    if (Entry* entry = Lookup(name, hash)) {
+    if (Entry* entry = LookupEntry(name, hash)) {
         entry->value = value;
         return;
     }

@@ -1,0 +1,163 @@
+// Request flow: URL checks before anything is sent, the status decision, the time-out and
+// port taken from the settings, and the connection kept or closed between requests.
+#include <gtest/gtest.h>
+
+#include "tests/http/client_fixture.h"
+
+namespace {
+
+TEST(HttpClientRequest, RefusedUrlsTouchNothing) {
+    // 2083 characters: 2084 with the terminator, one more than the escaped URL may take.
+    const WideString tooLong =
+        u"http://h/" + WideString(1023, u'a') + u"?" + WideString(1050, u'b');
+    const struct {
+        const char* name;
+        const char16_t* url;
+    } cases[] = {
+        {"null", nullptr},
+        {"empty", u""},
+        {"escaped form one past 2083 characters", tooLong.c_str()},
+        {"https", u"https://h/"},
+        {"ftp", u"ftp://h/"},
+        {"empty host", u"http:/p"},
+        {"no scheme", u"h/p"},
+    };
+    for (const auto& c : cases) {
+        CSocketScript script;
+        script.AddConnection().Reply(kEmptyOk);
+        CTestClient client(script);
+        EXPECT_FALSE(client.RequestUrl(c.url, nullptr)) << c.name;
+        EXPECT_EQ(script.ConnectionsOpened(), 0u) << c.name;
+    }
+    CSocketScript script;
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    EXPECT_TRUE(client.RequestUrl(WideString(tooLong, 0, tooLong.size() - 1).c_str(), nullptr));
+}
+
+TEST(HttpClientRequest, NullParsedUrlIsRefused) {
+    CSocketScript script;
+    CTestClient client(script);
+    EXPECT_FALSE(client.RequestParsedUrl(nullptr, nullptr));
+}
+
+TEST(HttpClientRequest, SettingsGiveTimeoutAndDefaultPort) {
+    CSocketScript script;
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    CRequestSettings settings;
+    settings.timeoutMs = 1234;
+    settings.AssignPort(8081);
+    EXPECT_TRUE(client.RequestUrl(u"http://h:/x", &settings));
+    EXPECT_EQ(script.TimeoutMs(), 1234u);
+    ASSERT_EQ(script.Connects().size(), 1u);
+    EXPECT_EQ(script.Connects()[0].first, u"h");
+    EXPECT_EQ(script.Connects()[0].second, 8081);
+    EXPECT_EQ(client.CurrentUrl().Port(), 8081);
+}
+
+TEST(HttpClientRequest, UrlPortWinsOverSettings) {
+    CSocketScript script;
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    CRequestSettings settings;
+    settings.AssignPort(8081);
+    EXPECT_TRUE(client.RequestUrl(u"http://h:81/x", &settings));
+    EXPECT_EQ(script.Connects()[0].second, 81);
+}
+
+TEST(HttpClientRequest, StatusDecisionTable) {
+    const struct {
+        int status;
+        bool checked;  // result with kRequestCheckStatus
+    } cases[] = {{200, true},  {201, true},  {202, true},  {203, true},  {204, true},
+                 {205, true},  {206, true},  {304, true},  {305, true},  {100, false},
+                 {101, false}, {207, false}, {300, false}, {307, false}, {308, false},
+                 {400, false}, {403, false}, {404, false}, {500, false}, {2000, false}};
+    for (const auto& c : cases) {
+        for (const bool check : {true, false}) {
+            CSocketScript script;
+            // 100 is interim: a final 404 follows it.
+            const std::string reply = c.status == 100
+                                          ? "HTTP/1.1 100 Continue\r\n\r\n" + Response(404, "", "")
+                                          : Response(c.status, "", "");
+            script.AddConnection().Reply(reply);
+            CTestClient client(script);
+            CRequestSettings settings;
+            settings.flags = check ? kRequestCheckStatus : 0;
+            const bool expected = check ? c.checked : true;
+            EXPECT_EQ(client.RequestUrl(u"http://h/", &settings), expected)
+                << c.status << (check ? " checked" : " unchecked");
+            EXPECT_EQ(script.Connection(0).ClosedByClient(), !expected) << c.status;
+        }
+    }
+}
+
+TEST(HttpClientRequest, RedirectWithoutFollowFlagFails) {
+    for (const int status : {301, 302, 303}) {
+        CSocketScript script;
+        script.AddConnection().Reply(Response(status, "Location: /elsewhere\r\n", ""));
+        CTestClient client(script);
+        CRequestSettings settings;
+        settings.flags = kRequestCheckStatus;
+        EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings)) << status;
+        EXPECT_EQ(client.StatusCode(), status);
+        EXPECT_EQ(script.Connection(0).Sent(), RequestHead("GET", "/")) << status;
+    }
+}
+
+TEST(HttpClientRequest, SecondRequestReusesTheConnectionAndClearsTheFirst) {
+    CSocketScript script;
+    script.AddConnection()
+        .Reply(Response(200, "X-First: 1\r\n", "one"))
+        .Reply(Response(201, "X-Second: 2\r\n", "second"));
+    CTestClient client(script);
+    ASSERT_TRUE(client.RequestUrl(u"http://h/1", nullptr));
+    EXPECT_EQ(client.Body(), "one");
+    ASSERT_TRUE(client.RequestUrl(u"http://h/2", nullptr));
+    EXPECT_EQ(script.ConnectionsOpened(), 1u);
+    EXPECT_EQ(script.Connection(0).Sent(), RequestHead("GET", "/1") + RequestHead("GET", "/2"));
+    EXPECT_EQ(client.StatusCode(), 201);
+    EXPECT_EQ(client.Header(u"X-First"), "<absent>");
+    EXPECT_EQ(client.Header(u"X-Second"), "2");
+    EXPECT_EQ(client.Response(), Response(201, "X-Second: 2\r\n", "second"));
+}
+
+TEST(HttpClientRequest, RequestForAnotherServerGetsItsOwnConnection) {
+    CSocketScript script;
+    script.AddConnection().Reply(kEmptyOk);
+    script.AddConnection().Reply(kEmptyOk);
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    ASSERT_TRUE(client.RequestUrl(u"http://a/", nullptr));
+    ASSERT_TRUE(client.RequestUrl(u"http://b/", nullptr));
+    ASSERT_TRUE(client.RequestUrl(u"http://b:81/", nullptr));
+    EXPECT_EQ(script.ConnectionsOpened(), 3u);
+    EXPECT_TRUE(script.Connection(0).ClosedByClient());
+    EXPECT_EQ(script.Connection(1).Sent(), RequestHead("GET", "/", "b"));
+    EXPECT_TRUE(script.Connection(1).ClosedByClient());
+    EXPECT_FALSE(script.Connection(2).ClosedByClient());
+}
+
+TEST(HttpClientRequest, RefusedConnectFailsWithoutSending) {
+    CSocketScript script;
+    script.RefuseNextConnect(10061);
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    EXPECT_FALSE(client.RequestUrl(u"http://h/", nullptr));
+    EXPECT_EQ(script.ConnectionsOpened(), 0u);
+    EXPECT_TRUE(client.RequestUrl(u"http://h/", nullptr));  // the next attempt connects
+}
+
+TEST(HttpClientRequest, FailedReadClosesAndKeepsWhatWasRead) {
+    CSocketScript script;
+    script.AddConnection().Reply("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc");
+    CTestClient client(script);
+    EXPECT_FALSE(client.RequestUrl(u"http://h/", nullptr));
+    EXPECT_TRUE(script.Connection(0).ClosedByClient());
+    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(client.LastReceiveResult(), kReceiveBodyFailed);
+    EXPECT_EQ(client.Body(), "abc");
+}
+
+}  // namespace
