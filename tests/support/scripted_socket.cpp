@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "net/parsed_url.h"
-
 namespace {
 
 constexpr std::int32_t kNotConnected = 10057;
@@ -169,6 +167,6 @@ std::uint32_t CScriptedSocket::ExchangeTimeout(std::uint32_t milliseconds) {
     return previous;
 }
 
-bool CScriptedSocket::IsSchemeSupported(std::int32_t kind) {
+bool CScriptedSocket::IsSchemeSupported(UrlSchemeKind kind) const {
     return kind == SchemeHttp;
 }

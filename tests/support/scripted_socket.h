@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/parsed_url.h"
 #include "net/socket_buffer.h"
 #include "platform/wide_text.h"
 
@@ -102,7 +103,7 @@ public:
     bool ReceiveBytes(void* buffer, std::uint32_t& size);
     void CloseSocket();
     std::uint32_t ExchangeTimeout(std::uint32_t milliseconds);
-    static bool IsSchemeSupported(std::int32_t kind);
+    bool IsSchemeSupported(UrlSchemeKind kind) const;
     std::int32_t LastError() const { return lastError_; }
 
 private:
