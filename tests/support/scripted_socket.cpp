@@ -13,7 +13,7 @@ constexpr std::int32_t kConnectionRefused = 10061;
 }  // namespace
 
 CScriptedConnection& CScriptedConnection::Reply(std::string_view bytes) {
-    reads_.push_back(Read{Read::Kind::kBytes, std::string(bytes), 0});
+    reads_.push_back(Read{Read::Kind::kBytes, std::string(bytes), 0, 0});
     return *this;
 }
 
@@ -43,18 +43,18 @@ CScriptedConnection& CScriptedConnection::ReplyCutAt(std::string_view bytes,
 
 CScriptedConnection& CScriptedConnection::EmptyReads(int count) {
     for (int i = 0; i < count; ++i) {
-        reads_.push_back(Read{Read::Kind::kBytes, std::string(), 0});
+        reads_.push_back(Read{Read::Kind::kBytes, std::string(), 0, 0});
     }
     return *this;
 }
 
 CScriptedConnection& CScriptedConnection::TimeOut() {
-    reads_.push_back(Read{Read::Kind::kTimeout, std::string(), 0});
+    reads_.push_back(Read{Read::Kind::kTimeout, std::string(), 0, 0});
     return *this;
 }
 
 CScriptedConnection& CScriptedConnection::Fail(std::int32_t error) {
-    reads_.push_back(Read{Read::Kind::kError, std::string(), error});
+    reads_.push_back(Read{Read::Kind::kError, std::string(), error, 0});
     return *this;
 }
 
@@ -145,10 +145,10 @@ bool CScriptedSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
         connection->reads_.pop_front();
         return false;
     }
-    size = static_cast<std::uint32_t>(std::min<std::size_t>(room, read.bytes.size()));
-    std::memcpy(buffer, read.bytes.data(), size);
-    read.bytes.erase(0, size);
-    if (read.bytes.empty()) {
+    size = static_cast<std::uint32_t>(std::min<std::size_t>(room, read.bytes.size() - read.taken));
+    std::memcpy(buffer, read.bytes.data() + read.taken, size);
+    read.taken += size;
+    if (read.taken == read.bytes.size()) {
         connection->reads_.pop_front();
     }
     return true;

@@ -44,6 +44,12 @@ public:
     };
     const std::string& Sent() const { return sent_; }
     const std::vector<Write>& Writes() const { return writes_; }
+    // Drops the record of what was sent so far (long-running benchmarks).
+    void ForgetSent() {
+        sent_.clear();
+        writes_.clear();
+        readRooms_.clear();
+    }
     int ReadsMade() const { return static_cast<int>(readRooms_.size()); }
     // The room each read offered, in order.
     const std::vector<std::uint32_t>& ReadRooms() const { return readRooms_; }
@@ -56,6 +62,7 @@ private:
         Kind kind;
         std::string bytes;
         std::int32_t error;
+        std::size_t taken = 0;  // bytes of this read already delivered
     };
 
     std::deque<Read> reads_;
