@@ -32,11 +32,18 @@ bool CResponseBuffer::Append(const void* bytes, std::uint32_t count) noexcept {
     return true;
 }
 
-// The new capacity is the old one plus the larger of 4096 and count + 1, so that appends
-// stay amortised; a capacity that would not fit 32 bits is refused like a refused block.
+// The capacity grows by the largest of 4096, count + 1 and half the current capacity: the
+// first steps off the inline area are 4096 or count + 1, and a large body is taken in with
+// amortised appends instead of a move of the whole content every few kilobytes. A capacity
+// that would not fit 32 bits is refused like a refused block.
 bool CResponseBuffer::Grow(std::uint32_t count) noexcept {
-    const std::uint64_t step =
-        count + std::uint64_t{1} > kInlineSize ? count + std::uint64_t{1} : kInlineSize;
+    std::uint64_t step = std::uint64_t{count} + 1;
+    if (step < kInlineSize) {
+        step = kInlineSize;
+    }
+    if (step < capacity_ / 2) {
+        step = capacity_ / 2;
+    }
     const std::uint64_t capacity = capacity_ + step;
     if (capacity > 0xFFFFFFFFu) {
         return false;

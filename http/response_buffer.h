@@ -1,7 +1,8 @@
 // CResponseBuffer: the raw bytes of a response as they come off the wire. Up to 4095 bytes
 // live in an area inside the object; beyond that the content moves to a heap block that
-// grows by at least 4096 bytes at a time. A zero byte always follows the held bytes, so byte
-// scans may rely on it. The storage never shrinks until Release.
+// grows by at least 4096 bytes, and by half its size once that is more. A zero byte always
+// follows the held bytes, so byte scans may rely on it. The storage never shrinks until
+// Release.
 #pragma once
 
 #include <cstdint>

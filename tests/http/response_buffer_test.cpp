@@ -28,7 +28,9 @@ TEST(ResponseBuffer, GrowthTable) {
         {"one more byte moves to 8192", {4095, 1}, 8192, false},
         {"5000 at once gets 4096 + 5001", {5000}, 9097, false},
         {"small appends grow by 4096", {4000, 4000, 4000}, 12288, false},
+        {"past 12288 growth is half the capacity", {4000, 4000, 4000, 300}, 18432, false},
         {"a large append grows by its own size", {10, 20000}, 24097, false},
+        {"an append larger than half the capacity", {4000, 4000, 4000, 300, 10000}, 28433, false},
     };
     for (const auto& c : cases) {
         CResponseBuffer buffer;
