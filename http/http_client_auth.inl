@@ -4,6 +4,8 @@
 // false and the 401 or 407 response stands.
 #pragma once
 
+#include <exception>
+
 #include "platform/zone_policy.h"
 
 template <typename TSocket>
@@ -24,16 +26,12 @@ bool CHttpClientT<TSocket>::AnswerChallenge(bool forProxy) {
                 handler->Authenticate(challenge, forProxy)) {
                 return true;
             }
-        } catch (const CHresultException&) {
+        } catch (const std::exception&) {
             // this challenge is passed over; the next may still be answered
-        } catch (const std::bad_alloc&) {
         }
     }
     return false;
 }
-
-template <typename TSocket>
-void CHttpClientT<TSocket>::OnCookieHeader(const WideString&) {}
 
 template <typename TSocket>
 void CHttpClientT<TSocket>::AddSchemeHandler(WideView scheme, CAuthSchemeHandler* handler) {

@@ -277,6 +277,10 @@ void CHttpClientT<TSocket>::FileHeader(const WideString& name, const WideString&
     }
 }
 
+// Cookies are not kept by this client; a derived one may.
+template <typename TSocket>
+void CHttpClientT<TSocket>::OnCookieHeader(const WideString&) {}
+
 template <typename TSocket>
 bool CHttpClientT<TSocket>::HeaderValue(WideView name, WideString& value) const {
     try {

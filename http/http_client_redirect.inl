@@ -24,20 +24,20 @@ bool CHttpClientT<TSocket>::FollowRedirect() {
         }
         const WideString extraHeaders =
             settings_->extraHeaders != nullptr ? settings_->extraHeaders : u"";
-        CheckConnectionHeader();
-        headers_.Clear();
-        response_.Clear();
         MakeLocationAbsolute(location);
         const WideString oldHost(currentUrl_.Host(), currentUrl_.HostLength());
         const std::uint16_t oldPort = currentUrl_.Port();
         if (!SetCurrentUrl(location, oldPort)) {
-            return false;
+            return false;  // the 30x response stays as it was read
         }
+        CheckConnectionHeader();
         if (oldHost != WideView(currentUrl_.Host(), currentUrl_.HostLength()) ||
             oldPort != currentUrl_.Port()) {
             CloseConnection();
-            ConnectToServer();  // a failed connect shows in the write below
         }
+        headers_.Clear();
+        response_.Clear();
+        ConnectToServer();  // a failed connect shows in the write below
         ++redirectsFollowed_;
         WideString head;
         if (!ComposeRequestHead(head, methodCopy_.c_str(), extraHeaders.c_str()) ||
@@ -94,10 +94,10 @@ bool CHttpClientT<TSocket>::MakeLocationAbsolute(WideString& location) const {
     return true;
 }
 
+// A server that asked to close has closed: the repeated request needs a new connection.
 template <typename TSocket>
 void CHttpClientT<TSocket>::CheckConnectionHeader() {
     if (HeaderEquals(u"Connection", u"close")) {
         CloseConnection();
-        ConnectToServer();
     }
 }

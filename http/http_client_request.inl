@@ -2,6 +2,7 @@
 // per-request state, and the connection it keeps between requests.
 #pragma once
 
+#include <exception>
 #include <new>
 #include <string>
 
@@ -121,7 +122,8 @@ bool CHttpClientT<TSocket>::CompleteCurrentUrl(std::uint16_t defaultPort) {
 }
 
 // An open connection is used again only for the host and port it goes to; a request for
-// another server gets a connection of its own.
+// another server gets a connection of its own. Exhausted memory while resolving or
+// connecting fails the connect.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::ConnectToServer() {
     const WideView host(currentUrl_.Host(), currentUrl_.HostLength());
@@ -129,12 +131,12 @@ bool CHttpClientT<TSocket>::ConnectToServer() {
         (connectedHost_ != host || connectedPort_ != currentUrl_.Port())) {
         CloseConnection();
     }
-    if (!this->ConnectTo(currentUrl_.Host(), currentUrl_.Port())) {
-        return false;
-    }
     try {
+        if (!this->ConnectTo(currentUrl_.Host(), currentUrl_.Port())) {
+            return false;
+        }
         connectedHost_ = host;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         CloseConnection();
         return false;
     }
