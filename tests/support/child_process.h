@@ -1,27 +1,55 @@
-// CChildProcess: a program a test starts (a reference server, say), whose standard output
-// the test reads line by line, each read bounded by a time-out. The destructor kills the
-// child by its own process id and reaps it.
+// CChildProcess: a program a test starts (a reference server, a stand-in for a product
+// process, the program under test) and always ends. Its standard input is a pipe the test
+// holds (the child sees end-of-file when the object ends), its standard output is read by the
+// test, together with its standard error when asked. Every wait is bounded by a time-out;
+// the destructor kills a child still running by its own process id and reaps it.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 class CChildProcess {
 public:
-    // Starts argv[0], looked up on PATH, with the given arguments. Started() tells whether it ran.
+    CChildProcess() = default;
+    // Starts argv at once (see Start); Started() tells whether it ran.
     explicit CChildProcess(const std::vector<std::string>& argv);
     ~CChildProcess();
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
 
+    // Starts argv[0], looked up on PATH, with argv. Entries "NAME=value" of env replace or
+    // add to the test's own environment. With captureErrors the child's standard error joins
+    // its standard output; otherwise it stays the test's.
+    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               bool captureErrors = false);
+    // Starts a shell that opens path for reading and writing as its descriptor 3, as a product
+    // process holds its log, and returns once the file is open.
+    bool StartHolding(const std::string& path,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     bool Started() const { return pid_ > 0; }
-    // The next line of the child's standard output, without its line end; false when no
-    // whole line arrives within timeout or the output ends first.
+    std::uint32_t Pid() const { return static_cast<std::uint32_t>(pid_); }
+
+    // The next line of output, without its line end; false when no whole line arrives within
+    // timeout or the output ends first.
     bool ReadLine(std::string& line, std::chrono::milliseconds timeout);
+    // Waits up to timeout for the child to end, collecting its output. exitCode is its exit
+    // status, or 128 + the signal number when a signal ended it.
+    bool WaitForExit(std::chrono::milliseconds timeout, int& exitCode);
+    // Output collected and not yet taken by ReadLine.
+    const std::string& Output() const { return pending_; }
+    // Ends the child at once (SIGKILL) and reaps it.
+    void Kill();
 
 private:
+    bool Fetch(std::chrono::steady_clock::time_point deadline);
+    void CloseDescriptors();
+
     int pid_ = -1;
+    int pidDescriptor_ = -1;
+    int input_ = -1;
     int output_ = -1;
     std::string pending_;
 };

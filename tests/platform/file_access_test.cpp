@@ -1,0 +1,208 @@
+// Files for the run: path joining, delete, rename without replacing, the exclusive open and
+// its reads, the prefix search, and the guarantee that a file another process holds open
+// is neither moved, read nor deleted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/exclusive_file.h"
+#include "platform/file_operations.h"
+#include "platform/file_search.h"
+#include "platform/file_use_probe.h"
+#include "platform/native_path.h"
+#include "platform/path_join.h"
+#include "platform/text_conversion.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+std::u16string Wide(const std::string& text) {
+    return NarrowToWide(text);
+}
+
+std::u16string PathIn(const CTempFolder& folder, const std::string& name) {
+    return JoinPath(folder.WidePath(), Wide(name));
+}
+
+std::string ReadWhole(CExclusiveFile& file, std::uint32_t piece,
+                      std::vector<std::uint32_t>& sizes) {
+    std::string content(piece, '\0');
+    std::string all;
+    std::uint32_t got = 0;
+    while (file.Read(content.data(), piece, got) && got != 0) {
+        sizes.push_back(got);
+        all.append(content.data(), got);
+    }
+    return all;
+}
+
+TEST(PathJoin, PutsOneSeparatorBetweenFolderAndName) {
+    EXPECT_EQ(JoinPath(u"/data/Ombrix", u"Log"),
+              std::u16string(u"/data/Ombrix") + kPathSeparator + u"Log");
+    EXPECT_EQ(JoinPath(u"", u"Log"), std::u16string(1, kPathSeparator) + u"Log");
+}
+
+TEST(NativePath, RefusesPathsTheSystemCannotName) {
+    std::string native;
+    EXPECT_TRUE(NativePathOf(u"/tmp/caf\u00E9", native));
+    EXPECT_EQ(native, "/tmp/caf\xC3\xA9");
+    EXPECT_FALSE(NativePathOf(std::u16string(u"/tmp/a\0b", 8), native)) << "embedded zero";
+    EXPECT_FALSE(NativePathOf(u"", native));
+}
+
+TEST(FileOperations, DeleteRemovesOnlyWhatExists) {
+    CTempFolder folder;
+    folder.Write("a.log", "x");
+    EXPECT_TRUE(DeleteFileAt(PathIn(folder, "a.log")));
+    EXPECT_FALSE(folder.Exists("a.log"));
+    EXPECT_FALSE(DeleteFileAt(PathIn(folder, "a.log"))) << "already gone";
+}
+
+TEST(FileOperations, RenameNeverReplacesItsTarget) {
+    CTempFolder folder;
+    folder.Write("current.log", "current");
+    folder.Write("taken.log", "earlier");
+    EXPECT_FALSE(RenameFileNoReplace(PathIn(folder, "current.log"), PathIn(folder, "taken.log")));
+    EXPECT_EQ(folder.Read("current.log"), "current");
+    EXPECT_EQ(folder.Read("taken.log"), "earlier");
+
+    EXPECT_TRUE(RenameFileNoReplace(PathIn(folder, "current.log"), PathIn(folder, "free.log")));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"free.log", "taken.log"}));
+    EXPECT_EQ(folder.Read("free.log"), "current");
+
+    EXPECT_FALSE(RenameFileNoReplace(PathIn(folder, "missing.log"), PathIn(folder, "other.log")));
+    EXPECT_FALSE(folder.Exists("other.log"));
+}
+
+TEST(ExclusiveFile, ReadsInPiecesToTheEnd) {
+    CTempFolder folder;
+    std::string bytes(20000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    }
+    folder.Write("big.log", bytes);
+    CExclusiveFile file;
+    ASSERT_TRUE(file.Open(PathIn(folder, "big.log")));
+    std::uint64_t size = 0;
+    ASSERT_TRUE(file.Size(size));
+    EXPECT_EQ(size, 20000u);
+    std::vector<std::uint32_t> sizes;
+    EXPECT_EQ(ReadWhole(file, 8192, sizes), bytes);
+    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{8192, 8192, 3616}));
+}
+
+TEST(ExclusiveFile, RefusesMissingFilesAndFolders) {
+    CTempFolder folder;
+    folder.Write("sub/inner.log", "x");
+    CExclusiveFile file;
+    EXPECT_FALSE(file.Open(PathIn(folder, "missing.log")));
+    EXPECT_NE(file.LastError(), 0u);
+    EXPECT_FALSE(file.Open(PathIn(folder, "sub")));
+    EXPECT_FALSE(file.IsOpen());
+    std::uint32_t got = 1;
+    char byte = 0;
+    EXPECT_FALSE(file.Read(&byte, 1, got));
+    EXPECT_EQ(got, 0u);
+}
+
+TEST(ExclusiveFile, RefusesAFileThisProcessAlreadyHasOpen) {
+    CTempFolder folder;
+    const auto path = folder.Write("archive.zip", "PK");
+    CExclusiveFile file;
+    {
+        std::ifstream writerHandle(path);
+        ASSERT_TRUE(writerHandle.is_open());
+        EXPECT_FALSE(file.Open(PathIn(folder, "archive.zip")));
+        EXPECT_EQ(file.LastError(), kErrorFileInUse);
+    }
+    EXPECT_TRUE(file.Open(PathIn(folder, "archive.zip"))) << "free once the other handle closed";
+    CExclusiveFile second;
+    EXPECT_FALSE(second.Open(PathIn(folder, "archive.zip"))) << "the first open holds it";
+}
+
+TEST(FileInUse, AFileAnotherProcessHoldsStaysPut) {
+    CTempFolder folder;
+    const auto held = folder.Write("OmbrixLog.1.Runner.log", "live log");
+    const auto heldPath = PathIn(folder, "OmbrixLog.1.Runner.log");
+    CChildProcess holder;
+    ASSERT_TRUE(holder.StartHolding(held.string()));
+
+    CExclusiveFile file;
+    EXPECT_FALSE(file.Open(heldPath));
+    EXPECT_EQ(file.LastError(), kErrorFileInUse);
+    EXPECT_FALSE(RenameFileNoReplace(heldPath, PathIn(folder, "moved.log")));
+    EXPECT_FALSE(DeleteFileAt(heldPath));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"OmbrixLog.1.Runner.log"});
+    EXPECT_EQ(folder.Read("OmbrixLog.1.Runner.log"), "live log");
+
+    holder.Kill();
+    EXPECT_TRUE(file.Open(heldPath));
+    file.Close();
+    EXPECT_TRUE(RenameFileNoReplace(heldPath, PathIn(folder, "moved.log")));
+    EXPECT_TRUE(DeleteFileAt(PathIn(folder, "moved.log")));
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+struct SearchCase {
+    const char* name;
+    bool found;
+};
+
+TEST(FileSearch, FindsNamesBeginningWithThePrefix) {
+    const SearchCase cases[] = {
+        {"OmbrixLog.4321.Runner.log", true},
+        {"OmbrixLog.Streamer.log", true},
+        {"OmbrixLog.", true},
+        {"OmbrixLog.1234.Runner.zip", true},
+        {"OmbrixLog07.4321.Runner.log", false},
+        {"OmbrixLog", false},
+        {"ombrixlog.1.Runner.log", false},
+        {"xOmbrixLog.1.Runner.log", false},
+        {"Other.log", false},
+    };
+    CTempFolder folder;
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        folder.Write(c.name, "");
+        if (c.found) {
+            expected.push_back(c.name);
+        }
+    }
+    CFileSearch search;
+    std::vector<std::string> found;
+    std::u16string name;
+    for (bool more = search.First(folder.WidePath(), u"OmbrixLog.", name); more;
+         more = search.Next(name)) {
+        found.push_back(WideToNarrow(name));
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected);
+}
+
+TEST(FileSearch, HandsOutOnlyNamesPresentAtTheStart) {
+    CTempFolder folder;
+    folder.Write("OmbrixLog.1.Runner.log", "");
+    CFileSearch search;
+    std::u16string name;
+    ASSERT_TRUE(search.First(folder.WidePath(), u"OmbrixLog.", name));
+    for (int i = 0; i < 50; ++i) {
+        folder.Write("OmbrixLog.1.Runner." + std::to_string(i) + ".zip", "");
+    }
+    EXPECT_FALSE(search.Next(name));
+}
+
+TEST(FileSearch, EmptyOrMissingFolderFindsNothing) {
+    CTempFolder folder;
+    CFileSearch search;
+    std::u16string name;
+    EXPECT_FALSE(search.First(folder.WidePath(), u"OmbrixLog.", name));
+    EXPECT_FALSE(search.First(PathIn(folder, "missing"), u"OmbrixLog.", name));
+    EXPECT_FALSE(search.Next(name));
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// POSIX file kinds the run may meet in the log folder: a FIFO must not stall the exclusive
+// open, and deleting or moving a symbolic link leaves its target alone.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/exclusive_file.h"
+#include "platform/file_operations.h"
+#include "platform/path_join.h"
+#include "platform/text_conversion.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+TEST(SpecialFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
+    CTempFolder folder;
+    const auto fifo = folder.Path() / "OmbrixLog.9.Runner.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CExclusiveFile file;
+    EXPECT_FALSE(file.Open(NarrowToWide(fifo.string())));
+}
+
+TEST(SpecialFiles, LinksAreMovedAndDeletedThemselves) {
+    CTempFolder outside;
+    CTempFolder folder;
+    const auto target = outside.Write("precious.txt", "keep me");
+    const auto link = folder.Path() / "OmbrixLog.1.Runner.log";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    const auto linkPath = NarrowToWide(link.string());
+    const auto moved = JoinPath(folder.WidePath(), u"OmbrixLog01.1.Runner.log");
+    EXPECT_TRUE(RenameFileNoReplace(linkPath, moved));
+    EXPECT_TRUE(DeleteFileAt(moved));
+    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+}
+
+}  // namespace
