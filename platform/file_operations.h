@@ -8,6 +8,9 @@
 // Deletes the file at path. False when it is missing, in use or cannot be deleted.
 bool DeleteFileAt(WideView path);
 
+// Whether anything (a file, a folder, a link even when it dangles) is at path.
+bool FileExistsAt(WideView path);
+
 // Moves the file at from to to. False when from is missing or in use, when to exists, or
 // when the move fails.
 bool RenameFileNoReplace(WideView from, WideView to);

@@ -55,6 +55,12 @@ bool DeleteFileAt(WideView path) {
     return PrepareFree(path, native) && unlink(native.c_str()) == 0;
 }
 
+bool FileExistsAt(WideView path) {
+    std::string native;
+    struct stat status;
+    return NativePathOf(path, native) && lstat(native.c_str(), &status) == 0;
+}
+
 bool RenameFileNoReplace(WideView from, WideView to) {
     std::string nativeFrom;
     std::string nativeTo;

@@ -57,8 +57,10 @@ TEST(NativePath, RefusesPathsTheSystemCannotName) {
 TEST(FileOperations, DeleteRemovesOnlyWhatExists) {
     CTempFolder folder;
     folder.Write("a.log", "x");
+    EXPECT_TRUE(FileExistsAt(PathIn(folder, "a.log")));
     EXPECT_TRUE(DeleteFileAt(PathIn(folder, "a.log")));
     EXPECT_FALSE(folder.Exists("a.log"));
+    EXPECT_FALSE(FileExistsAt(PathIn(folder, "a.log")));
     EXPECT_FALSE(DeleteFileAt(PathIn(folder, "a.log"))) << "already gone";
 }
 

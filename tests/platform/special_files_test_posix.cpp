@@ -33,6 +33,10 @@ TEST(SpecialFiles, LinksAreMovedAndDeletedThemselves) {
     EXPECT_TRUE(DeleteFileAt(moved));
     EXPECT_TRUE(folder.Names().empty());
     EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+
+    const auto dangling = folder.Path() / "OmbrixLog.2.zip";
+    ASSERT_EQ(symlink((outside.Path() / "missing").c_str(), dangling.c_str()), 0);
+    EXPECT_TRUE(FileExistsAt(NarrowToWide(dangling.string()))) << "a dangling link is there";
 }
 
 }  // namespace
