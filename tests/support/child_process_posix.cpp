@@ -96,12 +96,9 @@ bool CChildProcess::Start(const std::vector<std::string>& argv, const std::vecto
         return false;
     }
     pid_ = pid;
-    // Called through syscall(): the glibc 2.36 header lacks C linkage for C++ callers.
+    // Called through syscall(): the glibc 2.36 header lacks C linkage for C++ callers. Without
+    // a pidfd (kernels before 5.3) the child still runs; only WaitForExit needs it.
     pidDescriptor_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidDescriptor_ < 0) {
-        Kill();
-        return false;
-    }
     return true;
 }
 
@@ -155,7 +152,7 @@ bool CChildProcess::ReadLine(std::string& line, std::chrono::milliseconds timeou
 }
 
 bool CChildProcess::WaitForExit(std::chrono::milliseconds timeout, int& exitCode) {
-    if (pid_ <= 0) {
+    if (pid_ <= 0 || pidDescriptor_ < 0) {
         return false;
     }
     const auto deadline = Clock::now() + timeout;

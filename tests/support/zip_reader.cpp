@@ -8,6 +8,8 @@
 #include <iterator>
 #include <memory>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 struct CUnzipCloser {
@@ -73,4 +75,9 @@ bool ReadZipEntries(const std::string& path, std::vector<CZipEntry>& entries) {
         step = unzGoToNextFile(archive.get());
     }
     return step == UNZ_END_OF_LIST_OF_FILE;
+}
+
+bool ReadZipBytes(const std::string& archive, std::vector<CZipEntry>& entries) {
+    const CTempFolder folder;
+    return ReadZipEntries(folder.Write("posted.zip", archive).string(), entries);
 }

@@ -17,3 +17,5 @@ struct CZipEntry {
 
 // False when path is not an archive that unpacks without error.
 bool ReadZipEntries(const std::string& path, std::vector<CZipEntry>& entries);
+// The same for an archive held in memory (a posted one).
+bool ReadZipBytes(const std::string& archive, std::vector<CZipEntry>& entries);
