@@ -1,0 +1,38 @@
+// The run of the log sender: the command word checked, the product's two current logs set
+// aside under a randomly numbered name and uploaded, then the sweep of logs left behind by
+// processes that have ended. The inputs that come from the platform (the upload address,
+// the application-data folder, the seed of the draw) are handed in, so that tests drive the
+// same code with their own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "app/command_line.h"
+#include "platform/wide_text.h"
+
+struct CRunContext {
+    WideString productWord;
+    WideString uploadAddress;
+    // The local application-data folder; none when it cannot be determined, and the run
+    // then touches no file at all.
+    std::optional<WideString> appDataFolder;
+    // Seed of the pseudo-random draw of the rotation number (the tick count in production).
+    std::uint32_t seed = 0;
+};
+
+// Converts the 8-bit command line, splits it and, for "sendlogs", runs. Every exception ends
+// the run quietly; the result, the process's exit status, is always 0.
+int RunLogSender(std::string_view commandLine, const CRunContext& context) noexcept;
+
+// The run proper for a command line whose command word is "sendlogs".
+void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context);
+
+// Rotation number of a draw r in 0..32767: 1000 * r / 32767, so 0..1000.
+int RotationNumberOf(int draw);
+
+// The process identifier a swept log name carries: the decimal number at the start of the
+// text after "OmbrixLog." (white space skipped, an optional sign, digits up to the first
+// non-digit); 0 when there are no digits.
+std::uint32_t ProcessIdOfLogName(WideView name);

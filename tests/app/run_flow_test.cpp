@@ -1,0 +1,230 @@
+// The run flow in-process, with a recording receiver, a temporary data folder and pinned
+// seeds: the command word, the rotation of the current logs, the sweep, and what is left.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/log_sender_entry.h"
+#include "app/run_flow.h"
+#include "platform/text_conversion.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/upload_recorder.h"
+#include "tests/support/zip_reader.h"
+
+namespace {
+
+// Seeds whose first draw gives the rotation numbers the tests need.
+constexpr std::uint32_t kSeedFor0 = 10023;     // r = 1
+constexpr std::uint32_t kSeedFor7 = 59;        // r = 231
+constexpr std::uint32_t kSeedFor1000 = 30091;  // r = 32767
+
+const std::string kLog = "Ombrix/Log/";
+
+// Posted file name -> the name and bytes of the archive's one entry ("", "" for none).
+using Posted = std::map<std::string, std::pair<std::string, std::string>>;
+
+class RunFlow : public ::testing::Test {
+protected:
+    int Run(const std::string& commandLine, std::uint32_t seed = kSeedFor7) {
+        CRunContext context;
+        context.productWord = u"Ombrix";
+        context.uploadAddress = recorder_.Url();
+        context.appDataFolder = data_.WidePath();
+        context.seed = seed;
+        return RunLogSender(commandLine, context);
+    }
+    void WriteLog(const std::string& name, const std::string& content) {
+        data_.Write(kLog + name, content);
+    }
+    std::vector<std::string> LogFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(data_.Path() / kLog)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    Posted PostedArchives() const {
+        Posted posted;
+        for (const auto& upload : recorder_.Uploads()) {
+            std::vector<CZipEntry> entries;
+            EXPECT_TRUE(upload.wellFormed && ReadZipBytes(upload.archive, entries));
+            EXPECT_LE(entries.size(), 1u);
+            posted[upload.fileName] = entries.empty()
+                                          ? std::make_pair(std::string(), std::string())
+                                          : std::make_pair(entries[0].name, entries[0].bytes);
+        }
+        return posted;
+    }
+
+    CTempFolder data_;
+    CUploadRecorder recorder_;
+};
+
+TEST(RunFlowParts, RotationNumberIsTheIntegerQuotient) {
+    const std::pair<int, int> cases[] = {{0, 0},       {32, 0},      {33, 1},  {229, 6},
+                                         {230, 7},     {262, 7},     {263, 8}, {32734, 998},
+                                         {32766, 999}, {32767, 1000}};
+    for (const auto& [draw, number] : cases) {
+        EXPECT_EQ(RotationNumberOf(draw), number) << "draw " << draw;
+    }
+    for (int draw = 0; draw <= 32767; ++draw) {
+        ASSERT_EQ(RotationNumberOf(draw), 1000 * draw / 32767) << "draw " << draw;
+    }
+}
+
+TEST(RunFlowParts, SweptNamesCarryTheirProcessIdentifier) {
+    const std::pair<std::u16string, std::uint32_t> cases[] = {
+        {u"OmbrixLog.4321.Runner.log", 4321},
+        {u"OmbrixLog.0042.Runner.log", 42},
+        {u"OmbrixLog.abc.Runner.log", 0},
+        {u"OmbrixLog.Streamer.log", 0},
+        {u"OmbrixLog.1234", 1234},
+        {u"OmbrixLog.", 0},
+        {u"OmbrixLog. \t12.Runner.log", 12},
+        {u"OmbrixLog.+7.Runner.log", 7},
+        {u"OmbrixLog.-1.Runner.log", 0xFFFFFFFFU},
+        {u"OmbrixLog.4294967297.Runner.log", 2147483647U},
+        {u"OmbrixLog.99999999999999999999.Runner.log", 2147483647U},
+    };
+    for (const auto& [name, id] : cases) {
+        EXPECT_EQ(ProcessIdOfLogName(name), id) << WideToNarrow(name);
+    }
+}
+
+TEST(RunFlowParts, ArgumentsAreJoinedWithSingleBlanks) {
+    const char* const argv[] = {"logsender", "sendlogs", "S1", "4321"};
+    EXPECT_EQ(JoinArguments(4, argv), "sendlogs S1 4321");
+    EXPECT_EQ(JoinArguments(1, argv), "");
+    const char* const withEmpty[] = {"logsender", "sendlogs", "", "4321"};
+    EXPECT_EQ(JoinArguments(4, withEmpty), "sendlogs  4321");
+}
+
+TEST_F(RunFlow, WrongOrMissingCommandWordTouchesNothing) {
+    WriteLog("OmbrixLog.4321.Streamer.log", "s");
+    WriteLog("OmbrixLog.4321.Runner.log", "r");
+    WriteLog("OmbrixLog.abc.Runner.log", "left behind");
+    const auto before = LogFolder();
+    for (const char* line : {"", "   ", "SendLogs S1 4321", "sendlog S1 4321", "sendlogsX S1 4321",
+                             "\tsendlogs S1 4321", "x sendlogs S1 4321"}) {
+        EXPECT_EQ(Run(line), 0) << line;
+        EXPECT_EQ(LogFolder(), before) << line;
+    }
+    EXPECT_TRUE(recorder_.Uploads().empty());
+}
+
+TEST_F(RunFlow, NoApplicationDataFolderTouchesNothing) {
+    WriteLog("OmbrixLog.4321.Runner.log", "r");
+    CRunContext context;
+    context.productWord = u"Ombrix";
+    context.uploadAddress = recorder_.Url();
+    context.seed = kSeedFor7;
+    EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
+    EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog.4321.Runner.log"});
+    EXPECT_TRUE(recorder_.Uploads().empty());
+}
+
+TEST_F(RunFlow, CurrentLogsAreSetAsideAndSentStreamerFirst) {
+    WriteLog("OmbrixLog.4321.Streamer.log", "streamer");
+    WriteLog("OmbrixLog.4321.Runner.log", "runner");
+    EXPECT_EQ(Run("  sendlogs  S1   4321  "), 0);
+    EXPECT_EQ(recorder_.FileNames(), (std::vector<std::string>{"S1$OmbrixLog07.4321.Streamer.zip",
+                                                               "S1$OmbrixLog07.4321.Runner.zip"}));
+    EXPECT_EQ(
+        PostedArchives(),
+        (Posted{{"S1$OmbrixLog07.4321.Streamer.zip", {"OmbrixLog07.4321.Streamer.log", "streamer"}},
+                {"S1$OmbrixLog07.4321.Runner.zip", {"OmbrixLog07.4321.Runner.log", "runner"}}}));
+    EXPECT_TRUE(LogFolder().empty());
+}
+
+TEST_F(RunFlow, RotationNumberFollowsTheSeed) {
+    const std::pair<std::uint32_t, std::string> cases[] = {
+        {kSeedFor0, "00"}, {kSeedFor7, "07"}, {kSeedFor1000, "1000"}};
+    int expectedUploads = 0;
+    for (const auto& [seed, number] : cases) {
+        WriteLog("OmbrixLog.4321.Runner.log", "runner");
+        EXPECT_EQ(Run("sendlogs S1 4321", seed), 0);
+        ++expectedUploads;
+        const auto names = recorder_.FileNames();
+        ASSERT_EQ(names.size(), static_cast<std::size_t>(expectedUploads));
+        EXPECT_EQ(names.back(), "S1$OmbrixLog" + number + ".4321.Runner.zip");
+    }
+}
+
+TEST_F(RunFlow, MissingTokensTakeTheirDefaults) {
+    WriteLog("OmbrixLog.NoSessionId.Runner.log", "a");
+    EXPECT_EQ(Run("sendlogs"), 0);
+    WriteLog("OmbrixLog.S2.Runner.log", "b");
+    EXPECT_EQ(Run("sendlogs S2"), 0);
+    EXPECT_EQ(recorder_.FileNames(),
+              (std::vector<std::string>{"NoSessionId$OmbrixLog07.NoSessionId.Runner.zip",
+                                        "S2$OmbrixLog07.S2.Runner.zip"}));
+}
+
+TEST_F(RunFlow, ALeftOverRotatedLogIsReplaced) {
+    WriteLog("OmbrixLog07.4321.Runner.log", "left over from an earlier run");
+    WriteLog("OmbrixLog.4321.Runner.log", "current");
+    EXPECT_EQ(Run("sendlogs S1 4321"), 0);
+    EXPECT_EQ(
+        PostedArchives(),
+        (Posted{{"S1$OmbrixLog07.4321.Runner.zip", {"OmbrixLog07.4321.Runner.log", "current"}}}));
+    EXPECT_TRUE(LogFolder().empty());
+}
+
+TEST_F(RunFlow, OnlyTheRunnerLogPresentStillSweeps) {
+    WriteLog("OmbrixLog.4321.Runner.log", "runner");
+    WriteLog("OmbrixLog.abc.Runner.log", "left behind");
+    EXPECT_EQ(Run("sendlogs S1 4321"), 0);
+    EXPECT_EQ(recorder_.FileNames(), (std::vector<std::string>{"S1$OmbrixLog07.4321.Runner.zip",
+                                                               "S1$OmbrixLog.abc.Runner.zip"}));
+    EXPECT_TRUE(LogFolder().empty());
+}
+
+TEST_F(RunFlow, ACurrentLogHeldOpenStaysWhereItIs) {
+    CChildProcess product;
+    // The product's log identifier is its process identifier, as the sweep expects.
+    ASSERT_TRUE(product.Start({"/bin/sh", "-c", "read x"}));
+    const std::string id = std::to_string(product.Pid());
+    const auto streamer = data_.Write(kLog + "OmbrixLog." + id + ".Streamer.log", "live");
+    WriteLog("OmbrixLog." + id + ".Runner.log", "runner");
+    CChildProcess holder;
+    ASSERT_TRUE(holder.StartHolding(streamer.string()));
+    EXPECT_EQ(Run("sendlogs S1 " + id), 0);
+    EXPECT_EQ(recorder_.FileNames(),
+              std::vector<std::string>{"S1$OmbrixLog07." + id + ".Runner.zip"});
+    EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog." + id + ".Streamer.log"});
+    EXPECT_EQ(data_.Read(kLog + "OmbrixLog." + id + ".Streamer.log"), "live");
+}
+
+TEST_F(RunFlow, SweepSparesRunningProcessesAndSendsTheRest) {
+    CChildProcess product;
+    ASSERT_TRUE(product.Start({"/bin/sh", "-c", "read x"}));
+    const std::string id = std::to_string(product.Pid());
+    WriteLog("OmbrixLog." + id + ".Runner.log", "running");
+    WriteLog("OmbrixLog.00" + id + ".Streamer.log", "running, leading zeros");
+    WriteLog("OmbrixLog.Streamer.log", "no identifier");
+    WriteLog("OmbrixLog.abc.Runner.log", "identifier abc");
+    WriteLog("OmbrixLog07.9.Runner.log", "rotated, never swept");
+    WriteLog("OmbrixLog.1234.Runner.zip", "PK left-over archive");
+    EXPECT_EQ(Run("sendlogs S1 4321"), 0);
+    EXPECT_EQ(
+        PostedArchives(),
+        (Posted{{"S1$OmbrixLog.Streamer.zip", {"OmbrixLog.Streamer.log", "no identifier"}},
+                {"S1$OmbrixLog.abc.Runner.zip", {"OmbrixLog.abc.Runner.log", "identifier abc"}},
+                {"S1$OmbrixLog.1234.Runner.zip", {"", ""}}}));
+    EXPECT_EQ(LogFolder(), (std::vector<std::string>{"OmbrixLog.00" + id + ".Streamer.log",
+                                                     "OmbrixLog." + id + ".Runner.log",
+                                                     "OmbrixLog07.9.Runner.log"}));
+
+    product.Kill();
+    EXPECT_EQ(Run("sendlogs S1 4321"), 0);
+    EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog07.9.Runner.log"});
+    EXPECT_EQ(recorder_.Uploads().size(), 5u);
+}
+
+}  // namespace
