@@ -41,24 +41,24 @@ private:
     std::size_t length_ = 0;
 };
 
-struct FieldSpec {
+struct FieldFormat {
     bool zeroPad = false;
     bool leftAlign = false;
     std::size_t width = 0;
 };
 
 template <typename Char, typename Sink>
-bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldSpec& spec, bool numeric) {
-    std::size_t pad = spec.width > text.size() ? spec.width - text.size() : 0;
+bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldFormat& field, bool numeric) {
+    std::size_t pad = field.width > text.size() ? field.width - text.size() : 0;
     std::size_t start = 0;
-    const bool zeros = spec.zeroPad && numeric && !spec.leftAlign;
+    const bool zeros = field.zeroPad && numeric && !field.leftAlign;
     if (zeros && !text.empty() && text[0] == '-') {  // the sign goes before the zeros
         if (!sink.Put(text[0])) {
             return false;
         }
         start = 1;
     }
-    for (; pad > 0 && !spec.leftAlign; --pad) {
+    for (; pad > 0 && !field.leftAlign; --pad) {
         if (!sink.Put(static_cast<Char>(zeros ? '0' : ' '))) {
             return false;
         }
@@ -130,7 +130,7 @@ std::string TextArg(const CFormatArg& arg, char conversion, bool& ok) {
 }
 
 template <typename Char, typename Sink>
-bool PutConversion(Sink& sink, Char conversion, const FieldSpec& spec, const CFormatArg& arg) {
+bool PutConversion(Sink& sink, Char conversion, const FieldFormat& field, const CFormatArg& arg) {
     switch (conversion) {
         case 'd':
         case 'u': {
@@ -138,13 +138,13 @@ bool PutConversion(Sink& sink, Char conversion, const FieldSpec& spec, const CFo
                 return false;
             }
             const CDecimalText<Char> text(arg.integer(), conversion == 'u');
-            return PutPadded<Char>(sink, text.View(), spec, true);
+            return PutPadded<Char>(sink, text.View(), field, true);
         }
         case 's':
         case 'S': {
             bool ok = true;
             const auto text = TextArg(arg, conversion, ok);
-            return ok && PutPadded<Char>(sink, text, spec, false);
+            return ok && PutPadded<Char>(sink, text, field, false);
         }
         default:
             return false;
@@ -171,14 +171,14 @@ bool FormatInto(Sink& sink, const Char* format, const CFormatArg* args, std::siz
             }
             continue;
         }
-        FieldSpec spec;
+        FieldFormat field;
         for (; *p == '0' || *p == '-'; ++p) {
-            (*p == '0' ? spec.zeroPad : spec.leftAlign) = true;
+            (*p == '0' ? field.zeroPad : field.leftAlign) = true;
         }
-        for (; *p >= '0' && *p <= '9' && spec.width < 1000; ++p) {
-            spec.width = spec.width * 10 + static_cast<std::size_t>(*p - '0');
+        for (; *p >= '0' && *p <= '9' && field.width < 1000; ++p) {
+            field.width = field.width * 10 + static_cast<std::size_t>(*p - '0');
         }
-        if (*p == 0 || next >= count || !PutConversion(sink, *p, spec, args[next++])) {
+        if (*p == 0 || next >= count || !PutConversion(sink, *p, field, args[next++])) {
             return false;
         }
     }
