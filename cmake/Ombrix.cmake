@@ -45,3 +45,16 @@ function(ombrix_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
 endfunction()
+
+# ombrix_linked_libraries(<out>): the project libraries that exist so far, highest layer
+# first, for the programs that link all of them (tests, fuzz targets, benchmarks). The test
+# helpers come first when they are built.
+function(ombrix_linked_libraries out)
+  set(libs)
+  foreach(lib ombrix_test_support ombrix_app ombrix_http ombrix_net ombrix_platform)
+    if(TARGET ${lib})
+      list(APPEND libs ${lib})
+    endif()
+  endforeach()
+  set(${out} ${libs} PARENT_SCOPE)
+endfunction()
