@@ -20,6 +20,10 @@ namespace {
 
 const std::string kProgram = OMBRIX_BINARY_DIR "/app/logsender_loopback";
 
+// Linux never hands out a process identifier of 2^22 (the ceiling of pid_max) or more, so a
+// log carrying this one is always swept.
+const std::string kNoProcess = "4194304";
+
 std::string ReceiverAddress() {
     std::ifstream in(OMBRIX_BINARY_DIR "/app/loopback_receiver.txt");
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -145,12 +149,12 @@ TEST(EndToEnd, LogSenderAgainstTheReferenceReceiver) {
     const auto storedBefore = run.Stored();
     {
         SCOPED_TRACE("command lines that do nothing");
-        run.WriteLog("OmbrixLog.4321.Runner.log", runner);
+        run.WriteLog("OmbrixLog." + kNoProcess + ".Runner.log", runner);
         run.Run({});
-        run.Run({"SendLogs", "S1", "4321"});
-        run.Run({"\xFF\xFEsendlogs", "S1", "4321"});
+        run.Run({"SendLogs", "S1", kNoProcess});
+        run.Run({"\xFF\xFEsendlogs", "S1", kNoProcess});
         EXPECT_EQ(run.Stored(), storedBefore);
-        std::vector<std::string> expected{"OmbrixLog.4321.Runner.log", live};
+        std::vector<std::string> expected{"OmbrixLog." + kNoProcess + ".Runner.log", live};
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(run.LogFolder(), expected);
     }
