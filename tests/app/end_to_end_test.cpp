@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/reference_receiver.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_reader.h"
@@ -45,16 +46,8 @@ public:
         return (uploads_.Path() / name).string();
     }
 
-    bool StartReceiver() {
-        std::string banner;
-        // PHP's server announces itself on its standard error.
-        return receiver_.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/receiver.sh",
-                                uploads_.Path().string(), ReceiverAddress()},
-                               {}, true) &&
-               receiver_.ReadLine(banner, std::chrono::seconds(10)) &&
-               banner.find("started") != std::string::npos;
-    }
-    void StopReceiver() { receiver_.Kill(); }
+    bool StartReceiver() { return receiver_.Start(uploads_.Path().string(), ReceiverAddress()); }
+    void StopReceiver() { receiver_.Stop(); }
 
     // Runs the program with arguments; expects exit status 0 and no output.
     void Run(const std::vector<std::string>& arguments) {
@@ -85,7 +78,7 @@ private:
 
     CTempFolder data_;
     CTempFolder uploads_;
-    CChildProcess receiver_;
+    CReferenceReceiver receiver_;
 };
 
 bool UnzipTestPasses(const std::string& archive) {
