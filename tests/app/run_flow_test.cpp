@@ -86,6 +86,7 @@ TEST(RunFlowParts, SweptNamesCarryTheirProcessIdentifier) {
     const std::pair<std::u16string, std::uint32_t> cases[] = {
         {u"OmbrixLog.4321.Runner.log", 4321},
         {u"OmbrixLog.0042.Runner.log", 42},
+        {u"OmbrixLog.0.Runner.log", 0},
         {u"OmbrixLog.abc.Runner.log", 0},
         {u"OmbrixLog.Streamer.log", 0},
         {u"OmbrixLog.1234", 1234},
