@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/log_uploader.h"
 #include "platform/file_operations.h"
 #include "platform/file_search.h"
@@ -54,33 +55,6 @@ void Sweep(CLogUploader& uploader, const WideString& folder, const CRunContext& 
     }
 }
 
-}  // namespace
-
-int RotationNumberOf(int draw) {
-    return static_cast<int>(static_cast<double>(draw) / 32767.0 * 1000.0);
-}
-
-std::uint32_t ProcessIdOfLogName(WideView name) {
-    std::size_t pos = std::min(name.size(), kSweepPrefixLength);
-    while (pos < name.size() && IsWhiteSpace(name[pos])) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < name.size() && (name[pos] == u'+' || name[pos] == u'-')) {
-        negative = name[pos] == u'-';
-        ++pos;
-    }
-    // Saturates like the C library's conversion, so a long digit run never wraps round to
-    // the identifier of some running process.
-    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
-                                        : std::numeric_limits<std::int32_t>::max();
-    std::int64_t value = 0;
-    for (; pos < name.size() && name[pos] >= u'0' && name[pos] <= u'9'; ++pos) {
-        value = std::min(limit, value * 10 + (name[pos] - u'0'));
-    }
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(negative ? -value : value));
-}
-
 void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
     if (!context.appDataFolder) {
         return;
@@ -102,6 +76,33 @@ void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
         uploader.UploadLog(context.uploadAddress, folder, runner, sessionId);
     }
     Sweep(uploader, folder, context, sessionId);
+}
+
+}  // namespace
+
+int RotationNumberOf(int draw) {
+    return static_cast<int>(static_cast<double>(draw) / CRandomDraw::kMaximum * 1000.0);
+}
+
+std::uint32_t ProcessIdOfLogName(WideView name) {
+    std::size_t pos = std::min(name.size(), kSweepPrefixLength);
+    while (pos < name.size() && IsWhiteSpace(name[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < name.size() && (name[pos] == u'+' || name[pos] == u'-')) {
+        negative = name[pos] == u'-';
+        ++pos;
+    }
+    // Saturates like the C library's conversion, so a long digit run never wraps round to
+    // the identifier of some running process.
+    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
+                                        : std::numeric_limits<std::int32_t>::max();
+    std::int64_t value = 0;
+    for (; pos < name.size() && name[pos] >= u'0' && name[pos] <= u'9'; ++pos) {
+        value = std::min(limit, value * 10 + (name[pos] - u'0'));
+    }
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(negative ? -value : value));
 }
 
 int RunLogSender(std::string_view commandLine, const CRunContext& context) noexcept {

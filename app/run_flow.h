@@ -9,7 +9,6 @@
 #include <optional>
 #include <string_view>
 
-#include "app/command_line.h"
 #include "platform/wide_text.h"
 
 struct CRunContext {
@@ -25,9 +24,6 @@ struct CRunContext {
 // Converts the 8-bit command line, splits it and, for "sendlogs", runs. Every exception ends
 // the run quietly; the result, the process's exit status, is always 0.
 int RunLogSender(std::string_view commandLine, const CRunContext& context) noexcept;
-
-// The run proper for a command line whose command word is "sendlogs".
-void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context);
 
 // Rotation number of a draw r in 0..32767: 1000 * r / 32767, so 0..1000.
 int RotationNumberOf(int draw);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/reference_receiver.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_reader.h"
@@ -19,6 +20,10 @@
 namespace {
 
 const std::string kProgram = OMBRIX_BINARY_DIR "/app/logsender_loopback";
+
+// Linux never hands out a process identifier of 2^22 (the ceiling of pid_max) or more, so a
+// log carrying this one is always swept.
+const std::string kNoProcess = "4194304";
 
 std::string ReceiverAddress() {
     std::ifstream in(OMBRIX_BINARY_DIR "/app/loopback_receiver.txt");
@@ -41,16 +46,8 @@ public:
         return (uploads_.Path() / name).string();
     }
 
-    bool StartReceiver() {
-        std::string banner;
-        // PHP's server announces itself on its standard error.
-        return receiver_.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/receiver.sh",
-                                uploads_.Path().string(), ReceiverAddress()},
-                               {}, true) &&
-               receiver_.ReadLine(banner, std::chrono::seconds(10)) &&
-               banner.find("started") != std::string::npos;
-    }
-    void StopReceiver() { receiver_.Kill(); }
+    bool StartReceiver() { return receiver_.Start(uploads_.Path().string(), ReceiverAddress()); }
+    void StopReceiver() { receiver_.Stop(); }
 
     // Runs the program with arguments; expects exit status 0 and no output.
     void Run(const std::vector<std::string>& arguments) {
@@ -81,7 +78,7 @@ private:
 
     CTempFolder data_;
     CTempFolder uploads_;
-    CChildProcess receiver_;
+    CReferenceReceiver receiver_;
 };
 
 bool UnzipTestPasses(const std::string& archive) {
@@ -145,12 +142,12 @@ TEST(EndToEnd, LogSenderAgainstTheReferenceReceiver) {
     const auto storedBefore = run.Stored();
     {
         SCOPED_TRACE("command lines that do nothing");
-        run.WriteLog("OmbrixLog.4321.Runner.log", runner);
+        run.WriteLog("OmbrixLog." + kNoProcess + ".Runner.log", runner);
         run.Run({});
-        run.Run({"SendLogs", "S1", "4321"});
-        run.Run({"\xFF\xFEsendlogs", "S1", "4321"});
+        run.Run({"SendLogs", "S1", kNoProcess});
+        run.Run({"\xFF\xFEsendlogs", "S1", kNoProcess});
         EXPECT_EQ(run.Stored(), storedBefore);
-        std::vector<std::string> expected{"OmbrixLog.4321.Runner.log", live};
+        std::vector<std::string> expected{"OmbrixLog." + kNoProcess + ".Runner.log", live};
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(run.LogFolder(), expected);
     }

@@ -25,6 +25,10 @@ constexpr std::uint32_t kSeedFor1000 = 30091;  // r = 32767
 
 const std::string kLog = "Ombrix/Log/";
 
+// Linux never hands out a process identifier of 2^22 (the ceiling of pid_max) or more, so a
+// log carrying this one always belongs to a process that is not running.
+const std::string kNoProcess = "4194304";
+
 // Posted file name -> the name and bytes of the archive's one entry ("", "" for none).
 using Posted = std::map<std::string, std::pair<std::string, std::string>>;
 
@@ -82,6 +86,7 @@ TEST(RunFlowParts, SweptNamesCarryTheirProcessIdentifier) {
     const std::pair<std::u16string, std::uint32_t> cases[] = {
         {u"OmbrixLog.4321.Runner.log", 4321},
         {u"OmbrixLog.0042.Runner.log", 42},
+        {u"OmbrixLog.0.Runner.log", 0},
         {u"OmbrixLog.abc.Runner.log", 0},
         {u"OmbrixLog.Streamer.log", 0},
         {u"OmbrixLog.1234", 1234},
@@ -210,13 +215,13 @@ TEST_F(RunFlow, SweepSparesRunningProcessesAndSendsTheRest) {
     WriteLog("OmbrixLog.Streamer.log", "no identifier");
     WriteLog("OmbrixLog.abc.Runner.log", "identifier abc");
     WriteLog("OmbrixLog07.9.Runner.log", "rotated, never swept");
-    WriteLog("OmbrixLog.1234.Runner.zip", "PK left-over archive");
+    WriteLog("OmbrixLog." + kNoProcess + ".Runner.zip", "PK left-over archive");
     EXPECT_EQ(Run("sendlogs S1 4321"), 0);
     EXPECT_EQ(
         PostedArchives(),
         (Posted{{"S1$OmbrixLog.Streamer.zip", {"OmbrixLog.Streamer.log", "no identifier"}},
                 {"S1$OmbrixLog.abc.Runner.zip", {"OmbrixLog.abc.Runner.log", "identifier abc"}},
-                {"S1$OmbrixLog.1234.Runner.zip", {"", ""}}}));
+                {"S1$OmbrixLog." + kNoProcess + ".Runner.zip", {"", ""}}}));
     EXPECT_EQ(LogFolder(), (std::vector<std::string>{"OmbrixLog.00" + id + ".Streamer.log",
                                                      "OmbrixLog." + id + ".Runner.log",
                                                      "OmbrixLog07.9.Runner.log"}));

@@ -2,6 +2,7 @@
 // (the archive read back from the wire), and that afterwards neither log nor archive exists.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,24 +68,27 @@ TEST(UploadJob, PostsTheArchiveAndLeavesNothingBehind) {
     }
 }
 
-TEST(UploadJob, RequestCarriesTheBodyItsHeadAnnounces) {
-    CTempFolder folder;
-    folder.Write("OmbrixLog07.4321.Runner.log", std::string(50000, 'r'));
+TEST(PostMultipart, SendsTheExampleBodyWithItsLength) {
+    std::string archive(1000, '\0');
+    for (std::size_t i = 0; i < archive.size(); ++i) {
+        archive[i] = static_cast<char>(i * 13);
+    }
     CUploadRecorder recorder;
-    CLogUploader().UploadLog(recorder.Url(), folder.WidePath(), u"OmbrixLog07.4321.Runner.log",
-                             u"S1");
+    CLogUploader().PostMultipart(recorder.Url(), u"OmbrixLog07.4321.Runner.zip", u"S1",
+                                 reinterpret_cast<const std::uint8_t*>(archive.data()), 1000);
     const auto uploads = recorder.Uploads();
     ASSERT_EQ(uploads.size(), 1u);
     const auto& head = uploads[0].head;
     EXPECT_EQ(head.rfind("POST /scripts/uploadUserLog.php HTTP/1.1\r\n", 0), 0u) << head;
-    EXPECT_NE(head.find("\r\nContent-Length: " + std::to_string(uploads[0].body.size()) + "\r\n"),
-              std::string::npos)
-        << head;
+    EXPECT_NE(head.find("\r\nContent-Length: 1226\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("\r\nContent-Type: multipart/form-data; boundary="
                         "---------------------------546534675385635\r\n"),
               std::string::npos)
         << head;
-    EXPECT_EQ(uploads[0].body.size(), 176u + uploads[0].archive.size() + 50u);
+    EXPECT_EQ(uploads[0].body.size(), 1226u);
+    EXPECT_TRUE(uploads[0].wellFormed);
+    EXPECT_EQ(uploads[0].fileName, "S1$OmbrixLog07.4321.Runner.zip");
+    EXPECT_TRUE(uploads[0].archive == archive);
 }
 
 TEST(UploadJob, ALogHeldByAnotherProcessIsNeitherReadNorDeleted) {
@@ -136,6 +140,13 @@ TEST(PostArchiveFile, ReportsWhyNothingWasPosted) {
               kHresultOk)
         << "a folder is not an archive";
     EXPECT_TRUE(recorder.Uploads().empty());
+
+    // Sparse: only its size matters. Loading the low 32 bits of it would post a cut archive.
+    std::filesystem::resize_file(folder.Write("big.zip", ""), (std::uint64_t{1} << 32) + 1);
+    EXPECT_NE(uploader.PostArchiveFile(recorder.Url(), folder.WidePath(), u"big.zip", u"S1"),
+              kHresultOk);
+    EXPECT_TRUE(recorder.Uploads().empty());
+    EXPECT_FALSE(folder.Exists("big.zip")) << "an archive whose size was taken is deleted";
 
     folder.Write("a.zip", "archive bytes");
     EXPECT_EQ(uploader.PostArchiveFile(recorder.Url(), folder.WidePath(), u"a.zip", u"S1"),
