@@ -9,7 +9,7 @@ ombrix_needs=(
   "/usr/include/zlib.h:zlib1g-dev" "/usr/include/minizip/zip.h:libminizip-dev"
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev"
   "php:php-cli" "python3:python3" "node:nodejs" "curl:curl" "zip:zip" "unzip:unzip"
-  "/etc/services:netbase"
+  "/etc/services:netbase" "/usr/bin/time:time"
 )
 
 ensure_packages() {
