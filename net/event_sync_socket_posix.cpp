@@ -27,15 +27,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum class WaitResult { kReady, kTimedOut };
+enum class WaitResult { kReady, kTimedOut, kFailed };
 
 Clock::time_point DeadlineAfter(std::uint32_t timeoutMs) {
     return Clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
 // Every wait of the socket: until the socket reports one of events (or an error or hang-up,
-// which the following call then reports) or the deadline passes, never longer. poll takes an int of
-// milliseconds, so a long time-out is waited for in slices.
+// which the following call then reports) or the deadline passes, never longer. poll takes an int
+// of milliseconds, so a long time-out is waited for in slices. kFailed leaves poll's errno.
 WaitResult WaitForSocket(int socket, short events, Clock::time_point deadline) {
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -45,10 +45,11 @@ WaitResult WaitForSocket(int socket, short events, Clock::time_point deadline) {
         pollfd entry = {socket, events, 0};
         const auto slice = static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX));
         const int ready = poll(&entry, 1, slice);
-        // A failed poll (other than an interruption) also ends the wait: the call that follows
-        // meets the same fault and reports it.
-        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+        if (ready > 0) {
             return WaitResult::kReady;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return WaitResult::kFailed;
         }
     }
 }
@@ -60,6 +61,22 @@ void DropConnectAttempt(int socket) {
     sockaddr unspecified{};
     unspecified.sa_family = AF_UNSPEC;
     connect(socket, &unspecified, sizeof(unspecified));
+}
+
+// AwaitConnection's result when the deadline passed first (no errno value is negative).
+constexpr int kConnectTimedOut = -1;
+
+// The outcome of a connection attempt in progress: 0 once connected, the errno of its failure, or
+// kConnectTimedOut. A failed wait must not go on to SO_ERROR, which reads 0 while the attempt is
+// still in progress and would pass for a connection.
+int AwaitConnection(int socket, Clock::time_point deadline) {
+    const WaitResult waited = WaitForSocket(socket, POLLOUT, deadline);
+    if (waited != WaitResult::kReady) {
+        return waited == WaitResult::kTimedOut ? kConnectTimedOut : errno;
+    }
+    int error = 0;
+    socklen_t length = sizeof(error);
+    return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 ? error : errno;
 }
 
 bool WouldBlock(int error) {
@@ -180,31 +197,23 @@ bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
         return false;
     }
     const int descriptor = static_cast<int>(socket_);
-    bool result = true;
     if (connect(descriptor, address, static_cast<socklen_t>(addressLength)) != 0) {
         // EINTR: the connection goes on being established, as with EINPROGRESS.
         if (errno != EINPROGRESS && errno != EINTR) {
             SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
-        if (WaitForSocket(descriptor, POLLOUT, DeadlineAfter(timeoutMs_)) ==
-            WaitResult::kTimedOut) {
+        const int error = AwaitConnection(descriptor, DeadlineAfter(timeoutMs_));
+        if (error != 0) {
+            if (error != kConnectTimedOut) {
+                SetLastError(SocketErrorFromErrno(error));
+            }
             DropConnectAttempt(descriptor);
             return false;
         }
-        int error = 0;
-        socklen_t length = sizeof(error);
-        if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-            error = errno;
-        }
-        if (error != 0) {
-            SetLastError(SocketErrorFromErrno(error));
-            DropConnectAttempt(descriptor);
-            result = false;
-        }
     }
-    connected_ = result;
-    return result;
+    connected_ = true;
+    return true;
 }
 
 bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
@@ -247,7 +256,11 @@ bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t c
             } else if (sent < 0 && !WouldBlock(errno)) {
                 SetLastError(SocketErrorFromErrno(errno));
                 return false;
-            } else if (WaitForSocket(descriptor, POLLOUT, deadline) == WaitResult::kTimedOut) {
+            } else if (const WaitResult waited = WaitForSocket(descriptor, POLLOUT, deadline);
+                       waited != WaitResult::kReady) {
+                if (waited == WaitResult::kFailed) {
+                    SetLastError(SocketErrorFromErrno(errno));
+                }
                 return false;
             }
         }
@@ -289,7 +302,11 @@ bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
             SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
-        if (WaitForSocket(descriptor, POLLIN, deadline) == WaitResult::kTimedOut) {
+        if (const WaitResult waited = WaitForSocket(descriptor, POLLIN, deadline);
+            waited != WaitResult::kReady) {
+            if (waited == WaitResult::kFailed) {
+                SetLastError(SocketErrorFromErrno(errno));
+            }
             return false;
         }
     }
