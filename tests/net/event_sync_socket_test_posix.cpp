@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -317,39 +318,55 @@ TEST(EventSyncSocket, AFailedWaitIsAnErrorNeitherAConnectionNorATimeOut) {
     EXPECT_LT(waited, 5s) << "reported at once, not after the 10 s time-out";
 }
 
-TEST(EventSyncSocket, ASecondReceiveAtTheSameTimeIsRefused) {
-    std::promise<void> sendNow;
-    auto sendSignal = sendNow.get_future().share();
-    CLoopbackServer server([sendSignal](CLoopbackConnection& connection) {
-        if (sendSignal.wait_for(5s) == std::future_status::ready) {
-            connection.Write("x");
-        }
-        connection.Idle();
-    });
-    CEventSyncSocket socket;
-    ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
-    socket.ExchangeTimeout(5000);
-    auto receive = [&socket] {
-        char buffer[8];
-        std::uint32_t size = sizeof(buffer);
-        const bool ok = socket.ReceiveBytes(buffer, size);
-        return ok ? std::string(buffer, size) : std::string("refused");
+TEST(EventSyncSocket, ASecondSendOrReceiveAtTheSameTimeIsRefused) {
+    constexpr std::size_t kSendSize = 64 << 20;  // far more than the socket buffers hold
+    const std::string bytes = Pattern(kSendSize, 5);
+    const struct {
+        const char* name;
+        // What the server does, once told to, so that the operation held up can finish.
+        std::function<void(CLoopbackConnection&)> release;
+        std::function<bool(CEventSyncSocket&)> operation;
+    } cases[] = {
+        {"receive", [](CLoopbackConnection& connection) { connection.Write("x"); },
+         [](CEventSyncSocket& socket) {
+             char buffer[8];
+             std::uint32_t size = sizeof(buffer);
+             return socket.ReceiveBytes(buffer, size) && size == 1;
+         }},
+        {"send",
+         [](CLoopbackConnection& connection) {
+             std::string got;
+             connection.ReadExactly(kSendSize, got);
+         },
+         [&bytes](CEventSyncSocket& socket) { return Send(socket, bytes); }},
     };
-    // Whichever receive comes second finds the first one waiting for the server, which sends
-    // only once one of the two has returned.
-    auto first = std::async(std::launch::async, receive);
-    auto second = std::async(std::launch::async, receive);
-    const auto deadline = Clock::now() + 5s;
-    while (first.wait_for(1ms) != std::future_status::ready &&
-           second.wait_for(1ms) != std::future_status::ready && Clock::now() < deadline) {
+    for (const auto& c : cases) {
+        std::promise<void> releaseNow;
+        auto released = releaseNow.get_future().share();
+        CLoopbackServer server(
+            [&c, released](CLoopbackConnection& connection) {
+                if (released.wait_for(10s) == std::future_status::ready) {
+                    c.release(connection);
+                }
+                connection.Idle();
+            },
+            Family::kIpv4, 20s);
+        CEventSyncSocket socket;
+        ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port())) << c.name;
+        // Whichever call comes second finds the first one held up by the server, which lets it
+        // finish only once one of the two has returned.
+        auto first = std::async(std::launch::async, [&] { return c.operation(socket); });
+        auto second = std::async(std::launch::async, [&] { return c.operation(socket); });
+        const auto deadline = Clock::now() + 10s;
+        while (first.wait_for(1ms) != std::future_status::ready &&
+               second.wait_for(1ms) != std::future_status::ready && Clock::now() < deadline) {
+        }
+        EXPECT_EQ(socket.LastError(), 10036) << c.name;
+        releaseNow.set_value();
+        const bool results[] = {first.get(), second.get()};
+        EXPECT_NE(results[0], results[1]) << c.name << ": one must finish, the other be refused";
+        EXPECT_EQ(socket.LastError(), 10036) << c.name;
     }
-    EXPECT_EQ(socket.LastError(), 10036);
-    sendNow.set_value();
-    const std::string results[] = {first.get(), second.get()};
-    EXPECT_TRUE((results[0] == "x" && results[1] == "refused") ||
-                (results[0] == "refused" && results[1] == "x"))
-        << results[0] << " / " << results[1];
-    EXPECT_EQ(socket.LastError(), 10036);
 }
 
 TEST(EventSyncSocket, SixteenMebibytesEachWayAtTheSameTime) {
