@@ -11,6 +11,7 @@
 #include "net/parsed_url.h"
 #include "platform/hresult_exception.h"
 #include "platform/text_conversion.h"
+#include "platform/utf8_encoding.h"
 #include "platform/wide_text.h"
 
 namespace {
@@ -37,34 +38,10 @@ private:
     char* data_ = nullptr;
 };
 
-bool IsHigh(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLow(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Calls put with each UTF-8 byte of text; an unpaired surrogate is encoded as its own value.
 template <typename Put>
 void EncodeUtf8(WideView text, Put&& put) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t point = text[i];
-        if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            point = 0x10000 + ((point - 0xD800) << 10) + (text[i + 1] - 0xDC00U);
-            ++i;
-        }
-        if (point < 0x80) {
-            put(point);
-        } else if (point < 0x800) {
-            put(0xC0 | (point >> 6)), put(0x80 | (point & 0x3F));
-        } else if (point < 0x10000) {
-            put(0xE0 | (point >> 12)), put(0x80 | ((point >> 6) & 0x3F)),
-                put(0x80 | (point & 0x3F));
-        } else {
-            put(0xF0 | (point >> 18)), put(0x80 | ((point >> 12) & 0x3F));
-            put(0x80 | ((point >> 6) & 0x3F)), put(0x80 | (point & 0x3F));
-        }
-    }
+    ForEachCodePoint(text, [&](std::uint32_t point) { PutUtf8(point, put); });
 }
 
 bool IsSafeByte(unsigned char byte) {

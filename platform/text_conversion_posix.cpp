@@ -5,6 +5,7 @@
 
 #include "platform/hresult_exception.h"
 #include "platform/text_conversion.h"
+#include "platform/utf8_encoding.h"
 
 namespace {
 
@@ -51,31 +52,6 @@ std::int32_t DecodeOne(std::string_view text, std::size_t& pos) {
     return static_cast<std::int32_t>(point);
 }
 
-void AppendUtf8(std::string& out, std::uint32_t point) {
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | (point >> 6));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | (point >> 12));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (point >> 18));
-        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    }
-}
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Calls put with each UTF-16 unit that text decodes to.
 template <typename Put>
 void DecodeUtf8(std::string_view text, Put&& put) {
@@ -119,20 +95,14 @@ std::u16string NarrowToWide(std::string_view text) try {
 std::string WideToNarrow(std::u16string_view text) try {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            const std::uint32_t point =
-                0x10000 +
-                ((static_cast<std::uint32_t>(unit - 0xD800) << 10) | (text[i + 1] - 0xDC00));
-            AppendUtf8(out, point);
-            ++i;
-        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-            out += '?';
+    const auto append = [&out](std::uint32_t byte) { out += static_cast<char>(byte); };
+    ForEachCodePoint(text, [&](std::uint32_t point) {
+        if (IsHighSurrogate(point) || IsLowSurrogate(point)) {
+            out += '?';  // unpaired: the default character
         } else {
-            AppendUtf8(out, unit);
+            PutUtf8(point, append);
         }
-    }
+    });
     return out;
 } catch (const std::bad_alloc&) {
     throw CHresultException(E_OUTOFMEMORY);
