@@ -48,7 +48,8 @@ struct FieldFormat {
 };
 
 template <typename Char, typename Sink>
-bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldFormat& field, bool numeric) {
+bool PutPadded(Sink& sink, std::basic_string_view<Char> text, const FieldFormat& field,
+               bool numeric) {
     std::size_t pad = field.width > text.size() ? field.width - text.size() : 0;
     std::size_t start = 0;
     const bool zeros = field.zeroPad && numeric && !field.leftAlign;
@@ -104,29 +105,28 @@ private:
     std::size_t length_ = 0;
 };
 
-// Text of the format's own width for %s, of the other width for %S.
-std::u16string TextArg(const CFormatArg& arg, char16_t conversion, bool& ok) {
-    const bool own = conversion == u's';
-    if (own && arg.kind() == CFormatArg::Kind::kWideText && arg.wide() != nullptr) {
-        return std::u16string(arg.wide());
-    }
-    if (!own && arg.kind() == CFormatArg::Kind::kNarrowText && arg.narrow() != nullptr) {
-        return NarrowToWide(arg.narrow());
-    }
-    ok = false;
-    return {};
+// The text of a %s argument, which has the format's own width; null when it is none.
+const char16_t* OwnText(const CFormatArg& arg, char16_t) {
+    return arg.kind() == CFormatArg::Kind::kWideText ? arg.wide() : nullptr;
+}
+const char* OwnText(const CFormatArg& arg, char) {
+    return arg.kind() == CFormatArg::Kind::kNarrowText ? arg.narrow() : nullptr;
 }
 
-std::string TextArg(const CFormatArg& arg, char conversion, bool& ok) {
-    const bool own = conversion == 's';
-    if (own && arg.kind() == CFormatArg::Kind::kNarrowText && arg.narrow() != nullptr) {
-        return std::string(arg.narrow());
+// The text of a %S argument, of the other width, converted; false when it is none.
+bool OtherText(const CFormatArg& arg, std::u16string& out) {
+    if (arg.kind() != CFormatArg::Kind::kNarrowText || arg.narrow() == nullptr) {
+        return false;
     }
-    if (!own && arg.kind() == CFormatArg::Kind::kWideText && arg.wide() != nullptr) {
-        return WideToNarrow(arg.wide());
+    out = NarrowToWide(arg.narrow());
+    return true;
+}
+bool OtherText(const CFormatArg& arg, std::string& out) {
+    if (arg.kind() != CFormatArg::Kind::kWideText || arg.wide() == nullptr) {
+        return false;
     }
-    ok = false;
-    return {};
+    out = WideToNarrow(arg.wide());
+    return true;
 }
 
 template <typename Char, typename Sink>
@@ -140,11 +140,14 @@ bool PutConversion(Sink& sink, Char conversion, const FieldFormat& field, const 
             const CDecimalText<Char> text(arg.integer(), conversion == 'u');
             return PutPadded<Char>(sink, text.View(), field, true);
         }
-        case 's':
+        case 's': {
+            const Char* text = OwnText(arg, conversion);
+            return text != nullptr &&
+                   PutPadded<Char>(sink, std::basic_string_view<Char>(text), field, false);
+        }
         case 'S': {
-            bool ok = true;
-            const auto text = TextArg(arg, conversion, ok);
-            return ok && PutPadded<Char>(sink, text, field, false);
+            std::basic_string<Char> text;
+            return OtherText(arg, text) && PutPadded<Char>(sink, text, field, false);
         }
         default:
             return false;

@@ -46,7 +46,8 @@ bool FormatNarrowArgs(std::string& out, const char* format, const CFormatArg* ar
 bool FormatWideIntoArgs(char16_t* buffer, std::size_t capacity, const char16_t* format,
                         const CFormatArg* args, std::size_t count);
 
-// Formats into a new string; a formatting failure raises CHresultException(E_INVALIDARG).
+// Formats into a new string; a formatting failure raises CHresultException(E_INVALIDARG),
+// exhausted memory CHresultException(E_OUTOFMEMORY).
 template <typename... Args>
 std::u16string FormatWide(const char16_t* format, const Args&... args);
 template <typename... Args>
