@@ -96,6 +96,22 @@ private:
     Gate& gate_;
 };
 
+// 0 when the descriptors can be sent: each describes real bytes, and the bytes-sent count can
+// hold their total. Otherwise the error for the last-error field.
+std::int32_t CheckBuffers(const CSocketBuffer* buffers, std::uint32_t count) {
+    if (buffers == nullptr) {
+        return count == 0 ? 0 : kWsaFault;
+    }
+    std::uint64_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
+            return kWsaFault;
+        }
+        total += buffers[i].len;
+    }
+    return total > UINT32_MAX ? kWsaInvalidArgument : 0;
+}
+
 // The part of the descriptors not sent yet, as an I/O vector for sendmsg.
 class CPendingBuffers {
 public:
@@ -227,16 +243,8 @@ bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t c
         return false;
     }
     CGateExit<CInProgressGate> leave(writeGate_);
-    std::uint64_t total = 0;
-    for (std::uint32_t i = 0; i < count && buffers != nullptr; ++i) {
-        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
-            SetLastError(kWsaFault);
-            return false;
-        }
-        total += buffers[i].len;
-    }
-    if ((buffers == nullptr && count != 0) || total > UINT32_MAX) {
-        SetLastError(buffers == nullptr ? kWsaFault : kWsaInvalidArgument);
+    if (const std::int32_t fault = CheckBuffers(buffers, count)) {
+        SetLastError(fault);
         return false;
     }
     try {
