@@ -78,6 +78,14 @@ Clock::duration Timed(Call call) {
     return Clock::now() - start;
 }
 
+// Accepts and then neither reads nor writes until the server ends. The connection's own limit
+// is only a safety net, far beyond any wait of a test: were it to pass first (setting a test up
+// can take seconds on a loaded machine), the close would reset the connection under the test.
+constexpr auto kIdleLimit = 60s;
+void StayIdle(CLoopbackConnection& connection) {
+    connection.Idle();
+}
+
 void EchoPing(CLoopbackConnection& connection) {
     std::string got;
     if (connection.ReadUntil("ping", got)) {
@@ -218,7 +226,7 @@ TEST(EventSyncSocket, ReceiveGivesZeroBytesOnceThePeerClosed) {
 }
 
 TEST(EventSyncSocket, ReceiveTimesOutOnTimeAndKeepsTheLastError) {
-    CLoopbackServer server([](CLoopbackConnection& connection) { connection.Idle(); });
+    CLoopbackServer server(&StayIdle, Family::kIpv4, kIdleLimit);
     CEventSyncSocket socket;
     ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
     socket.ExchangeTimeout(kShortTimeoutMs);
@@ -233,12 +241,12 @@ TEST(EventSyncSocket, ReceiveTimesOutOnTimeAndKeepsTheLastError) {
 }
 
 TEST(EventSyncSocket, SendTimesOutAgainstAPeerThatNeverReads) {
-    CLoopbackServer server([](CLoopbackConnection& connection) { connection.Idle(); });
+    const std::string bytes = Pattern(64 << 20, 1);
+    CLoopbackServer server(&StayIdle, Family::kIpv4, kIdleLimit);
     CEventSyncSocket socket;
     ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
     socket.ExchangeTimeout(kShortTimeoutMs);
     MarkLastError(socket);
-    const std::string bytes = Pattern(64 << 20, 1);
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
         const auto waited = Timed([&] { EXPECT_FALSE(socket.SendBytes(bytes.data(), size)); });
@@ -303,7 +311,7 @@ TEST(EventSyncSocket, AFailedWaitIsAnErrorNeitherAConnectionNorATimeOut) {
     }
     EXPECT_EQ(connecting.LastError(), 10022);
 
-    CLoopbackServer server([](CLoopbackConnection& connection) { connection.Idle(); });
+    CLoopbackServer server(&StayIdle, Family::kIpv4, kIdleLimit);
     CEventSyncSocket receiving;
     ASSERT_TRUE(receiving.ConnectTo(u"127.0.0.1", server.Port()));
     char buffer[8];
@@ -420,7 +428,7 @@ TEST(EventSyncSocket, PeerResetEndsASendAndAReceiveWithAnError) {
 }
 
 TEST(EventSyncSocket, BadArgumentsEndInACode) {
-    CLoopbackServer server([](CLoopbackConnection& connection) { connection.Idle(); });
+    CLoopbackServer server(&StayIdle, Family::kIpv4, kIdleLimit);
     CEventSyncSocket socket;
     EXPECT_FALSE(socket.ConnectTo(nullptr, server.Port()));
     EXPECT_EQ(socket.LastError(), 8);
