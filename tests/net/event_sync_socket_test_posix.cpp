@@ -212,6 +212,22 @@ TEST(EventSyncSocket, AttachSocketTakesOnlySockets) {
     close(pair[1]);
 }
 
+TEST(EventSyncSocket, ReleaseEventsHandsTheSocketBackAndForgetsTheConnection) {
+    CLoopbackServer server(&EchoPing);
+    const int own = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(own, 0);
+    CEventSyncSocket socket;
+    ASSERT_TRUE(socket.AttachSocket(static_cast<SocketHandle>(own)));
+    ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
+    socket.ReleaseEvents();
+    EXPECT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
+    EXPECT_TRUE(server.WaitForAccepted(2, 5s)) << "a new connection, not the released one";
+    ASSERT_TRUE(Send(socket, "ping"));
+    EXPECT_EQ(Receive(socket, 4), "pong");
+    EXPECT_NE(fcntl(own, F_GETFD), -1) << "released, not closed";
+    close(own);
+}
+
 TEST(EventSyncSocket, ReceiveGivesZeroBytesOnceThePeerClosed) {
     CLoopbackServer server([](CLoopbackConnection& connection) { connection.Write("bye"); });
     CEventSyncSocket socket;
