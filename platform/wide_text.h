@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-using WideChar = char16_t;
 using WideString = std::u16string;
 using WideView = std::u16string_view;
 
