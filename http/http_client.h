@@ -144,6 +144,8 @@ private:
     std::uint32_t bodyLength_ = 0;
     const std::uint8_t* scanPos_ = nullptr;
     const std::uint8_t* dataEnd_ = nullptr;
+    // Offset up to which the search for the end of the current head found none.
+    std::uint32_t headSearchedTo_ = 0;
     const CRequestSettings* settings_ = nullptr;
     ResponseReceiveResult lastReceiveResult_ = kReceiveNotDone;
     int redirectsFollowed_ = 0;

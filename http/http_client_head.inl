@@ -17,6 +17,7 @@ ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponse() {
     response_.Clear();
     scanPos_ = nullptr;
     dataEnd_ = nullptr;
+    headSearchedTo_ = 0;
     ResponseReceiveResult result = ReceiveHead();
     if (result == kReceiveOk) {
         if (HasChunkedCoding()) {
@@ -94,7 +95,7 @@ bool CHttpClientT<TSocket>::AppendReceived(const std::uint8_t* bytes, std::uint3
 }
 
 // One more piece of the head, in up to five reads of which only the last may deliver bytes.
-// The next head search starts again at the first held byte, since the storage may move.
+// The head search keeps its place by offset, since the storage may move.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::ReceiveMore() {
     constexpr std::uint32_t kBlockSize = 2048;
@@ -105,10 +106,11 @@ bool CHttpClientT<TSocket>::ReceiveMore() {
             return false;
         }
         if (size > 0) {
+            const std::size_t headAt = scanPos_ == nullptr ? 0 : scanPos_ - response_.Data();
             if (!AppendReceived(block, size)) {
                 return false;
             }
-            scanPos_ = response_.Data();
+            scanPos_ = response_.Data() + headAt;
             return true;
         }
     }
@@ -121,12 +123,19 @@ bool CHttpClientT<TSocket>::IsHeadEndAt(const std::uint8_t* position) const {
            position[2] == '\r' && position[3] == '\n';
 }
 
+// Finds the CR LF CR LF that ends the head beginning at scanPos_. Bytes an earlier search
+// of the same head already passed are not searched again, only the last three of them, with
+// which an end may begin: a head that a server dribbles in costs its length, not its square.
 template <typename TSocket>
 const std::uint8_t* CHttpClientT<TSocket>::LocateHeadEnd(const std::uint8_t*& headStart) {
     if (scanPos_ == nullptr || scanPos_ >= dataEnd_) {
         return nullptr;
     }
-    for (const std::uint8_t* p = scanPos_; dataEnd_ - p >= 4; ++p) {
+    const std::uint8_t* from = response_.Data() + headSearchedTo_;
+    if (from < scanPos_) {
+        from = scanPos_;
+    }
+    for (const std::uint8_t* p = from; dataEnd_ - p >= 4; ++p) {
         p = static_cast<const std::uint8_t*>(std::memchr(p, '\r', dataEnd_ - p));
         if (p == nullptr) {
             break;
@@ -137,6 +146,8 @@ const std::uint8_t* CHttpClientT<TSocket>::LocateHeadEnd(const std::uint8_t*& he
             return scanPos_;
         }
     }
+    const std::uint32_t held = response_.Length();
+    headSearchedTo_ = held > 3 ? held - 3 : 0;
     return nullptr;
 }
 
