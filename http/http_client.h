@@ -115,7 +115,8 @@ private:
     bool StoreHeaderLine(const std::uint8_t* lineStart, const std::uint8_t* lineEnd);
     void FileHeader(const WideString& name, const WideString& value);
     bool HeaderEquals(WideView name, WideView expected) const;
-    void CloseIfServerAsked();
+    void CloseIfServerAsked(bool bodyRanToClose);
+    bool IsHttp10WithoutKeepAlive() const;
 
     // Response body (http_client_body.inl).
     bool HasChunkedCoding() const;

@@ -20,16 +20,19 @@ ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponse() {
     headSearchedTo_ = 0;
     ResponseReceiveResult result = ReceiveHead();
     if (result == kReceiveOk) {
+        bool bodyRanToClose = false;
         if (HasChunkedCoding()) {
             result = ReceiveChunkedBody() ? kReceiveOk : kReceiveChunksFailed;
         } else {
             const std::uint32_t withHead = response_.Length() - (headOffset_ + headLength_);
-            if (!ReceiveCountedBody(DeclaredContentLength(), withHead)) {
+            const std::int32_t contentLength = DeclaredContentLength();
+            bodyRanToClose = contentLength == -1;
+            if (!ReceiveCountedBody(contentLength, withHead)) {
                 result = kReceiveBodyFailed;
             }
         }
         if (result != kReceiveChunksFailed) {
-            CloseIfServerAsked();
+            CloseIfServerAsked(bodyRanToClose);
         }
     }
     lastReceiveResult_ = result;
@@ -322,9 +325,23 @@ bool CHttpClientT<TSocket>::HeaderEquals(WideView name, WideView expected) const
     return HeaderValue(name, value) && EqualsIgnoringAsciiCase(value, expected);
 }
 
+// A connection is kept for the next request only when the response left it at a clean
+// end: not when the server said "Connection: close", nor when nothing delimited the body but
+// the connection's end (or a time-out), nor when an HTTP/1.0 server, which closes after its
+// answer unless it offers to keep the connection, did not offer it. A request written onto a
+// connection the server has closed would fail, a followed redirect included.
 template <typename TSocket>
-void CHttpClientT<TSocket>::CloseIfServerAsked() {
-    if (HeaderEquals(u"Connection", u"close")) {
+void CHttpClientT<TSocket>::CloseIfServerAsked(bool bodyRanToClose) {
+    if (bodyRanToClose || HeaderEquals(u"Connection", u"close") || IsHttp10WithoutKeepAlive()) {
         CloseConnection();
     }
+}
+
+template <typename TSocket>
+bool CHttpClientT<TSocket>::IsHttp10WithoutKeepAlive() const {
+    constexpr char kVersion[] = "HTTP/1.0";
+    constexpr std::uint32_t kVersionLength = sizeof kVersion - 1;
+    const std::uint8_t* head = response_.Data() + headOffset_;
+    return headLength_ > kVersionLength && std::memcmp(head, kVersion, kVersionLength) == 0 &&
+           IsWireWhiteSpace(head[kVersionLength]) && !HeaderEquals(u"Connection", u"keep-alive");
 }
