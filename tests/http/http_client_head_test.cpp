@@ -9,30 +9,13 @@
 
 namespace {
 
-struct ReadLog {
-    std::vector<std::uint32_t> counts;
-    bool answer = true;
-    static bool Record(std::uint32_t count, std::uintptr_t value) {
-        auto* log = reinterpret_cast<ReadLog*>(value);
-        log->counts.push_back(count);
-        return log->answer;
-    }
-};
-
-CRequestSettings LoggingSettings(ReadLog& log) {
-    CRequestSettings settings;
-    settings.readProgress = &ReadLog::Record;
-    settings.readProgressValue = reinterpret_cast<std::uintptr_t>(&log);
-    return settings;
-}
-
 TEST(HttpClientHead, OneBytePerReadWithProgressForEveryRead) {
     const std::string head = "HTTP/1.1 200 OK\r\nX-A: 1\r\nContent-Length: 0\r\n\r\n";
     CSocketScript script;
     script.AddConnection().ReplyInPieces(head, 1);
     CTestClient client(script);
     ReadLog log;
-    const CRequestSettings settings = LoggingSettings(log);
+    const CRequestSettings settings = log.Settings();
     ASSERT_TRUE(client.RequestUrl(u"http://h/", &settings));
     EXPECT_EQ(log.counts, std::vector<std::uint32_t>(head.size(), 1));
     EXPECT_EQ(script.Connection(0).ReadsMade(), static_cast<int>(head.size()));
@@ -240,7 +223,7 @@ TEST(HttpClientHead, ReadProgressFalseStopsTheHead) {
     CTestClient client(script);
     ReadLog log;
     log.answer = false;
-    const CRequestSettings settings = LoggingSettings(log);
+    const CRequestSettings settings = log.Settings();
     EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings));
     EXPECT_EQ(client.LastReceiveResult(), kReceiveSocketFailed);
     EXPECT_TRUE(script.Connection(0).ClosedByClient());
