@@ -220,9 +220,23 @@ TEST(HttpClientChunkedBody, Table) {
         } else {
             EXPECT_EQ(client.LastReceiveResult(), kReceiveChunksFailed) << c.name;
             EXPECT_EQ(client.ResponseLength(), 0u) << c.name;
+            // A chunk counts once its bytes are in, never on the strength of its size line.
+            EXPECT_LE(client.BodyLength(), c.body.size()) << c.name;
             EXPECT_EQ(client.Header(u"Transfer-Encoding"), "chunked") << c.name;
         }
     }
+}
+
+// A size line that never ends (an extension, then more and more bytes) fills the work
+// buffer and fails there, without growing it or waiting for the connection to end.
+TEST(HttpClientChunkedBody, EndlessSizeLineFailsOnceTheWorkBufferIsFull) {
+    CSocketScript script;
+    CScriptedConnection& connection = script.AddConnection();
+    connection.Reply(ChunkedHead()).Reply("5;" + std::string(5000, 'e')).ThenTimeOut();
+    CTestClient client(script);
+    EXPECT_FALSE(client.RequestUrl(u"http://h/", nullptr));
+    EXPECT_EQ(client.LastReceiveResult(), kReceiveChunksFailed);
+    EXPECT_EQ(connection.ReadRooms(), (std::vector<std::uint32_t>{2048, 2048}));
 }
 
 TEST(HttpClientChunkedBody, AnotherCodingListedFirstIsReadRaw) {
