@@ -1,7 +1,7 @@
 // CHttpClientT response head: takes bytes in until the head is complete, reads the status
 // line, files the header lines (folded lines joined, repeated names joined with a comma),
-// hands over to the body readers and closes when the server asked for it. Every scan is
-// bounded by dataEnd_, the end of the held bytes.
+// hands over to the body readers and closes the connection unless the response left it
+// ready for another request. Every scan is bounded by dataEnd_, the end of the held bytes.
 #pragma once
 
 #include <climits>
