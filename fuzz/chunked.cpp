@@ -5,22 +5,11 @@
 // response buffer empty.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "http/http_client.h"
 #include "tests/support/fuzz_script.h"
 #include "tests/support/scripted_socket.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CSocketScript script;
@@ -34,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CRequestSettings settings;
     settings.flags = 0;
     const bool result = client.RequestUrl(u"http://h/", &settings);
-    Require(client.StatusCode() == 200);
-    Require(client.BodyLength() <= plan.peerBytes.size());
+    RequireFuzzProperty(client.StatusCode() == 200);
+    RequireFuzzProperty(client.BodyLength() <= plan.peerBytes.size());
     if (result) {
-        Require(client.HeadOffset() == 0 && client.HeadLength() == head.size());
-        Require(client.ResponseLength() == head.size() + client.BodyLength());
+        RequireFuzzProperty(client.HeadOffset() == 0 && client.HeadLength() == head.size());
+        RequireFuzzProperty(client.ResponseLength() == head.size() + client.BodyLength());
     } else {
-        Require(client.ResponseLength() == 0);
+        RequireFuzzProperty(client.ResponseLength() == 0);
     }
     return 0;
 }

@@ -4,21 +4,10 @@
 // buffer keeps its zero byte; the sanitizers catch every access out of bounds.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "http/http_client.h"
 #include "tests/support/fuzz_script.h"
 #include "tests/support/scripted_socket.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CSocketScript script;
@@ -28,13 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.flags = plan.flags & (kRequestFollowRedirects | kRequestCheckStatus);
     settings.readBlockSize = plan.readBlockSize;
     const bool result = client.RequestUrl(u"http://h/p", &settings);
-    Require(client.BodyLength() <= plan.peerBytes.size());
-    Require(client.ResponseLength() <= plan.peerBytes.size());
-    Require(client.ResponseData()[client.ResponseLength()] == 0);
-    Require(!result || client.LastReceiveResult() == kReceiveOk);
+    RequireFuzzProperty(client.BodyLength() <= plan.peerBytes.size());
+    RequireFuzzProperty(client.ResponseLength() <= plan.peerBytes.size());
+    RequireFuzzProperty(client.ResponseData()[client.ResponseLength()] == 0);
+    RequireFuzzProperty(!result || client.LastReceiveResult() == kReceiveOk);
     if (result) {
-        Require(std::uint64_t{client.HeadOffset()} + client.HeadLength() + client.BodyLength() ==
-                client.ResponseLength());
+        RequireFuzzProperty(std::uint64_t{client.HeadOffset()} + client.HeadLength() +
+                                client.BodyLength() ==
+                            client.ResponseLength());
     }
     return 0;
 }

@@ -115,7 +115,8 @@ private:
     bool StoreHeaderLine(const std::uint8_t* lineStart, const std::uint8_t* lineEnd);
     void FileHeader(const WideString& name, const WideString& value);
     bool HeaderEquals(WideView name, WideView expected) const;
-    void CloseIfServerAsked();
+    void CloseIfServerAsked(bool bodyRanToClose);
+    bool IsHttp10WithoutKeepAlive() const;
 
     // Response body (http_client_body.inl).
     bool HasChunkedCoding() const;
@@ -144,6 +145,8 @@ private:
     std::uint32_t bodyLength_ = 0;
     const std::uint8_t* scanPos_ = nullptr;
     const std::uint8_t* dataEnd_ = nullptr;
+    // Offset up to which the search for the end of the current head found none.
+    std::uint32_t headSearchedTo_ = 0;
     const CRequestSettings* settings_ = nullptr;
     ResponseReceiveResult lastReceiveResult_ = kReceiveNotDone;
     int redirectsFollowed_ = 0;

@@ -1,7 +1,7 @@
 // CHttpClientT response head: takes bytes in until the head is complete, reads the status
 // line, files the header lines (folded lines joined, repeated names joined with a comma),
-// hands over to the body readers and closes when the server asked for it. Every scan is
-// bounded by dataEnd_, the end of the held bytes.
+// hands over to the body readers and closes the connection unless the response left it
+// ready for another request. Every scan is bounded by dataEnd_, the end of the held bytes.
 #pragma once
 
 #include <climits>
@@ -17,18 +17,22 @@ ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponse() {
     response_.Clear();
     scanPos_ = nullptr;
     dataEnd_ = nullptr;
+    headSearchedTo_ = 0;
     ResponseReceiveResult result = ReceiveHead();
     if (result == kReceiveOk) {
+        bool bodyRanToClose = false;
         if (HasChunkedCoding()) {
             result = ReceiveChunkedBody() ? kReceiveOk : kReceiveChunksFailed;
         } else {
             const std::uint32_t withHead = response_.Length() - (headOffset_ + headLength_);
-            if (!ReceiveCountedBody(DeclaredContentLength(), withHead)) {
+            const std::int32_t contentLength = DeclaredContentLength();
+            bodyRanToClose = contentLength == -1;
+            if (!ReceiveCountedBody(contentLength, withHead)) {
                 result = kReceiveBodyFailed;
             }
         }
         if (result != kReceiveChunksFailed) {
-            CloseIfServerAsked();
+            CloseIfServerAsked(bodyRanToClose);
         }
     }
     lastReceiveResult_ = result;
@@ -94,7 +98,7 @@ bool CHttpClientT<TSocket>::AppendReceived(const std::uint8_t* bytes, std::uint3
 }
 
 // One more piece of the head, in up to five reads of which only the last may deliver bytes.
-// The next head search starts again at the first held byte, since the storage may move.
+// The head search keeps its place by offset, since the storage may move.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::ReceiveMore() {
     constexpr std::uint32_t kBlockSize = 2048;
@@ -105,10 +109,11 @@ bool CHttpClientT<TSocket>::ReceiveMore() {
             return false;
         }
         if (size > 0) {
+            const std::size_t headAt = scanPos_ == nullptr ? 0 : scanPos_ - response_.Data();
             if (!AppendReceived(block, size)) {
                 return false;
             }
-            scanPos_ = response_.Data();
+            scanPos_ = response_.Data() + headAt;
             return true;
         }
     }
@@ -121,12 +126,19 @@ bool CHttpClientT<TSocket>::IsHeadEndAt(const std::uint8_t* position) const {
            position[2] == '\r' && position[3] == '\n';
 }
 
+// Finds the CR LF CR LF that ends the head beginning at scanPos_. Bytes an earlier search
+// of the same head already passed are not searched again, only the last three of them, with
+// which an end may begin: a head that a server dribbles in costs its length, not its square.
 template <typename TSocket>
 const std::uint8_t* CHttpClientT<TSocket>::LocateHeadEnd(const std::uint8_t*& headStart) {
     if (scanPos_ == nullptr || scanPos_ >= dataEnd_) {
         return nullptr;
     }
-    for (const std::uint8_t* p = scanPos_; dataEnd_ - p >= 4; ++p) {
+    const std::uint8_t* from = response_.Data() + headSearchedTo_;
+    if (from < scanPos_) {
+        from = scanPos_;
+    }
+    for (const std::uint8_t* p = from; dataEnd_ - p >= 4; ++p) {
         p = static_cast<const std::uint8_t*>(std::memchr(p, '\r', dataEnd_ - p));
         if (p == nullptr) {
             break;
@@ -137,6 +149,8 @@ const std::uint8_t* CHttpClientT<TSocket>::LocateHeadEnd(const std::uint8_t*& he
             return scanPos_;
         }
     }
+    const std::uint32_t held = response_.Length();
+    headSearchedTo_ = held > 3 ? held - 3 : 0;
     return nullptr;
 }
 
@@ -311,9 +325,23 @@ bool CHttpClientT<TSocket>::HeaderEquals(WideView name, WideView expected) const
     return HeaderValue(name, value) && EqualsIgnoringAsciiCase(value, expected);
 }
 
+// A connection is kept for the next request only when the response left it at a clean
+// end: not when the server said "Connection: close", nor when nothing delimited the body but
+// the connection's end (or a time-out), nor when an HTTP/1.0 server, which closes after its
+// answer unless it offers to keep the connection, did not offer it. A request written onto a
+// connection the server has closed would fail, a followed redirect included.
 template <typename TSocket>
-void CHttpClientT<TSocket>::CloseIfServerAsked() {
-    if (HeaderEquals(u"Connection", u"close")) {
+void CHttpClientT<TSocket>::CloseIfServerAsked(bool bodyRanToClose) {
+    if (bodyRanToClose || HeaderEquals(u"Connection", u"close") || IsHttp10WithoutKeepAlive()) {
         CloseConnection();
     }
+}
+
+template <typename TSocket>
+bool CHttpClientT<TSocket>::IsHttp10WithoutKeepAlive() const {
+    constexpr char kVersion[] = "HTTP/1.0";
+    constexpr std::uint32_t kVersionLength = sizeof kVersion - 1;
+    const std::uint8_t* head = response_.Data() + headOffset_;
+    return headLength_ > kVersionLength && std::memcmp(head, kVersion, kVersionLength) == 0 &&
+           IsWireWhiteSpace(head[kVersionLength]) && !HeaderEquals(u"Connection", u"keep-alive");
 }

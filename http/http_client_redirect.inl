@@ -25,19 +25,15 @@ bool CHttpClientT<TSocket>::FollowRedirect() {
         const WideString extraHeaders =
             settings_->extraHeaders != nullptr ? settings_->extraHeaders : u"";
         MakeLocationAbsolute(location);
-        const WideString oldHost(currentUrl_.Host(), currentUrl_.HostLength());
-        const std::uint16_t oldPort = currentUrl_.Port();
-        if (!SetCurrentUrl(location, oldPort)) {
+        if (!SetCurrentUrl(location, currentUrl_.Port())) {
             return false;  // the 30x response stays as it was read
         }
         CheckConnectionHeader();
-        if (oldHost != WideView(currentUrl_.Host(), currentUrl_.HostLength()) ||
-            oldPort != currentUrl_.Port()) {
-            CloseConnection();
-        }
         headers_.Clear();
         response_.Clear();
-        ConnectToServer();  // a failed connect shows in the write below
+        // Another host or port gets a connection of its own; a failed connect shows in the
+        // write below.
+        ConnectToServer();
         ++redirectsFollowed_;
         WideString head;
         if (!ComposeRequestHead(head, methodCopy_.c_str(), extraHeaders.c_str()) ||

@@ -87,6 +87,7 @@ void CHttpClientT<TSocket>::ResetForRequest() {
     bodyLength_ = 0;
     scanPos_ = nullptr;
     dataEnd_ = nullptr;
+    headSearchedTo_ = 0;
     settings_ = nullptr;
     lastReceiveResult_ = kReceiveNotDone;
     redirectsFollowed_ = 0;

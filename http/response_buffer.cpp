@@ -34,18 +34,21 @@ bool CResponseBuffer::Append(const void* bytes, std::uint32_t count) noexcept {
 
 // The capacity grows by the largest of 4096, count + 1 and half the current capacity: the
 // first steps off the inline area are 4096 or count + 1, and a large body is taken in with
-// amortised appends instead of a move of the whole content every few kilobytes. A capacity
-// that would not fit 32 bits is refused like a refused block.
+// amortised appends instead of a move of the whole content every few kilobytes. Near the
+// 32-bit limit, where half the capacity no longer fits, the step is 4096 or count + 1 again,
+// so the half step never refuses what they would take. A capacity that would not fit 32
+// bits is refused like a refused block.
 bool CResponseBuffer::Grow(std::uint32_t count) noexcept {
+    constexpr std::uint64_t kLargest = 0xFFFFFFFFu;
     std::uint64_t step = std::uint64_t{count} + 1;
     if (step < kInlineSize) {
         step = kInlineSize;
     }
-    if (step < capacity_ / 2) {
+    if (step < capacity_ / 2 && std::uint64_t{capacity_} + capacity_ / 2 <= kLargest) {
         step = capacity_ / 2;
     }
     const std::uint64_t capacity = capacity_ + step;
-    if (capacity > 0xFFFFFFFFu) {
+    if (capacity > kLargest) {
         return false;
     }
     std::uint8_t* block = nullptr;

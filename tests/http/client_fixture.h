@@ -1,7 +1,9 @@
 // Shared pieces of the HTTP client tests over the scripted socket: a client that records the
-// set-cookie values it is handed, and the texts of typical requests and responses.
+// set-cookie values it is handed, a record of the reads the client reports, and the texts of
+// typical requests and responses.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,26 @@ inline std::string CTestClient::Header(const char16_t* name) const {
     WideString value;
     return HeaderValue(name, value) ? WideToNarrow(value) : "<absent>";
 }
+
+// The byte count of every read the client reports through readProgress, each answered with
+// `answer`.
+struct ReadLog {
+    std::vector<std::uint32_t> counts;
+    bool answer = true;
+
+    static bool Record(std::uint32_t count, std::uintptr_t value) {
+        auto* log = reinterpret_cast<ReadLog*>(value);
+        log->counts.push_back(count);
+        return log->answer;
+    }
+    // Default settings whose readProgress records into this log.
+    CRequestSettings Settings() {
+        CRequestSettings settings;
+        settings.readProgress = &Record;
+        settings.readProgressValue = reinterpret_cast<std::uintptr_t>(this);
+        return settings;
+    }
+};
 
 inline const std::string kUserAgentLine = "User-Agent: Ombrix-Native/8.00\r\n";
 inline const std::string kEmptyOk = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";

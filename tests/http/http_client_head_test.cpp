@@ -9,30 +9,13 @@
 
 namespace {
 
-struct ReadLog {
-    std::vector<std::uint32_t> counts;
-    bool answer = true;
-    static bool Record(std::uint32_t count, std::uintptr_t value) {
-        auto* log = reinterpret_cast<ReadLog*>(value);
-        log->counts.push_back(count);
-        return log->answer;
-    }
-};
-
-CRequestSettings LoggingSettings(ReadLog& log) {
-    CRequestSettings settings;
-    settings.readProgress = &ReadLog::Record;
-    settings.readProgressValue = reinterpret_cast<std::uintptr_t>(&log);
-    return settings;
-}
-
 TEST(HttpClientHead, OneBytePerReadWithProgressForEveryRead) {
     const std::string head = "HTTP/1.1 200 OK\r\nX-A: 1\r\nContent-Length: 0\r\n\r\n";
     CSocketScript script;
     script.AddConnection().ReplyInPieces(head, 1);
     CTestClient client(script);
     ReadLog log;
-    const CRequestSettings settings = LoggingSettings(log);
+    const CRequestSettings settings = log.Settings();
     ASSERT_TRUE(client.RequestUrl(u"http://h/", &settings));
     EXPECT_EQ(log.counts, std::vector<std::uint32_t>(head.size(), 1));
     EXPECT_EQ(script.Connection(0).ReadsMade(), static_cast<int>(head.size()));
@@ -176,21 +159,35 @@ TEST(HttpClientHead, SetCookieCallsAndChallenges) {
     EXPECT_EQ(client.Challenges(), (std::vector<WideString>{u"Basic realm=x", u"Negotiate"}));
 }
 
-TEST(HttpClientHead, ConnectionCloseClosesOnlyForTheWholeValue) {
+TEST(HttpClientHead, ConnectionKeptOnlyWhenTheResponseLeftItClean) {
     const struct {
-        const char* lines;
+        const char* name;
+        std::string reply;
         bool closed;
-    } cases[] = {{"Connection: close\r\n", true},
-                 {"Connection: CLOSE\r\n", true},
-                 {"Connection: keep-alive\r\n", false},
-                 {"Connection: close\r\nConnection: close\r\n", false},
-                 {"Connection: close \r\n", false}};
+    } cases[] = {
+        {"counted", Response(200, "", "x"), false},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n",
+         false},
+        {"close", Response(200, "Connection: close\r\n", "x"), true},
+        {"close in capitals", Response(200, "Connection: CLOSE\r\n", "x"), true},
+        {"keep-alive", Response(200, "Connection: keep-alive\r\n", "x"), false},
+        {"close twice is a joined value",
+         Response(200, "Connection: close\r\nConnection: close\r\n", "x"), false},
+        {"close with a trailing blank", Response(200, "Connection: close \r\n", "x"), false},
+        {"body ended by the close", "HTTP/1.1 200 OK\r\n\r\nx", true},
+        {"HTTP/1.0", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx", true},
+        {"HTTP/1.0 offering keep-alive",
+         "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 1\r\n\r\nx", false},
+        {"HTTP/1.0 behind an interim response",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx", true},
+        {"another version", "HTTP/1.01 200 OK\r\nContent-Length: 1\r\n\r\nx", false},
+    };
     for (const auto& c : cases) {
         CSocketScript script;
-        script.AddConnection().Reply(Response(200, c.lines, "x"));
+        script.AddConnection().Reply(c.reply);
         CTestClient client(script);
-        ASSERT_TRUE(client.RequestUrl(u"http://h/", nullptr)) << c.lines;
-        EXPECT_EQ(script.Connection(0).ClosedByClient(), c.closed) << c.lines;
+        ASSERT_TRUE(client.RequestUrl(u"http://h/", nullptr)) << c.name;
+        EXPECT_EQ(script.Connection(0).ClosedByClient(), c.closed) << c.name;
     }
 }
 
@@ -226,7 +223,7 @@ TEST(HttpClientHead, ReadProgressFalseStopsTheHead) {
     CTestClient client(script);
     ReadLog log;
     log.answer = false;
-    const CRequestSettings settings = LoggingSettings(log);
+    const CRequestSettings settings = log.Settings();
     EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings));
     EXPECT_EQ(client.LastReceiveResult(), kReceiveSocketFailed);
     EXPECT_TRUE(script.Connection(0).ClosedByClient());

@@ -58,6 +58,24 @@ TEST(HttpClientLoopback, ServerClosingMakesTheNextRequestReconnect) {
     EXPECT_TRUE(server.WaitForConnections(1, 5s));
 }
 
+// An HTTP/1.0 redirect and a body that runs to the connection's end both leave a connection
+// the server has closed: the request that follows goes over a new one.
+TEST(HttpClientLoopback, ServerClosingWithoutSayingSoMakesTheNextRequestReconnect) {
+    CScriptedHttpServer server(
+        {{{"HTTP/1.0 302 Found\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n", 0, true}},
+         {{"HTTP/1.1 200 OK\r\n\r\nuntil the close", 0, true}},
+         {{Response(200, "", "third")}}});
+    CLoopbackClient client;
+    ASSERT_TRUE(client.RequestUrl(LoopbackUrl(server.Port(), "/a").c_str(), nullptr));
+    EXPECT_EQ(BodyOf(client), "until the close");
+    ASSERT_TRUE(client.RequestUrl(LoopbackUrl(server.Port(), "/c").c_str(), nullptr));
+    EXPECT_EQ(BodyOf(client), "third");
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1], RequestHead("GET", "/b", kLocal));
+    EXPECT_EQ(requests[2], RequestHead("GET", "/c", kLocal));
+}
+
 TEST(HttpClientLoopback, BodyReadUntilTheServerCloses) {
     const std::string body = PatternBody(300000);
     CScriptedHttpServer server({{{"HTTP/1.0 200 OK\r\n\r\n" + body, 0, true}}});

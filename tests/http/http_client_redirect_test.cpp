@@ -43,17 +43,21 @@ TEST(HttpClientRedirect, LocationTargets) {
     }
 }
 
+// One connect to the new server, also when the one being left asked to close.
 TEST(HttpClientRedirect, AnotherServerGetsANewConnection) {
     const struct {
         const char* location;
+        const char* extra;
         const char16_t* host;
         std::uint16_t port;
-    } cases[] = {{"http://other/p", u"other", 80},
-                 {"http://h:8080/p", u"h", 8080},
-                 {"http://H/p", u"H", 80}};  // host names compare exactly
+    } cases[] = {{"http://other/p", "", u"other", 80},
+                 {"http://h:8080/p", "", u"h", 8080},
+                 {"http://H/p", "", u"H", 80},  // host names compare exactly
+                 {"http://other/p", "Connection: close\r\n", u"other", 80}};
     for (const auto& c : cases) {
         CSocketScript script;
-        script.AddConnection().Reply(Redirect(301, c.location));
+        script.AddConnection().Reply(Redirect(301, c.location, c.extra));
+        script.AddConnection().Reply(kEmptyOk);
         script.AddConnection().Reply(kEmptyOk);
         CTestClient client(script);
         EXPECT_TRUE(client.RequestUrl(u"http://h/", nullptr)) << c.location;

@@ -184,6 +184,18 @@ TEST_F(HttpClientSendModes, LengthWithoutDataSendsHeadOnlyAndFails) {
     EXPECT_EQ(Wire().ReadsMade(), 0);
 }
 
+TEST(HttpClientSend, LengthAbove2GiBIsAnnouncedUnsigned) {
+    CSocketScript script;
+    script.AddConnection().Reply(kEmptyOk);
+    CTestClient client(script);
+    CRequestSettings settings;
+    settings.postDataLength = 3000000000u;
+    EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings));  // no data: only the head goes
+    EXPECT_EQ(
+        script.Connection(0).Sent(),
+        "GET / HTTP/1.1\r\nContent-Length: 3000000000\r\nHost: h\r\n" + kUserAgentLine + "\r\n");
+}
+
 struct PieceSource {
     std::vector<std::string> pieces;
     std::size_t next = 0;

@@ -3,6 +3,7 @@
 #include "tests/support/fuzz_script.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -44,4 +45,10 @@ FuzzPlan PlanFuzzConnection(const std::uint8_t* data, std::size_t size,
         at += piece;
     }
     return plan;
+}
+
+void RequireFuzzProperty(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
 }
