@@ -58,3 +58,15 @@ function(ombrix_linked_libraries out)
   endforeach()
   set(${out} ${libs} PARENT_SCOPE)
 endfunction()
+
+# ombrix_tool_program(<name> <main library> <sources>...): a test or benchmark program linking
+# every project library, the given main library and threads, and knowing the source and build
+# folders (OMBRIX_SOURCE_DIR, OMBRIX_BINARY_DIR) for the files and programs it needs.
+function(ombrix_tool_program name main_library)
+  ombrix_linked_libraries(libs)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${OMBRIX_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${libs} ${main_library} Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+      OMBRIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OMBRIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
