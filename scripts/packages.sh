@@ -12,9 +12,24 @@ ombrix_needs=(
   "/etc/services:netbase" "/usr/bin/time:time"
 )
 
+# What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for
+# MinGW, Wine to run the programs, dpkg-source for minizip's source and GoogleTest's source.
+# Installed without recommends: Wine would otherwise pull in X11, GL and 32-bit packages.
+ombrix_windows_needs=(
+  "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"
+  "/usr/x86_64-w64-mingw32/include/zlib.h:libz-mingw-w64-dev"
+  "wine:wine" "/usr/lib/wine/wine64:wine64" "dpkg-source:dpkg-dev"
+  "/usr/src/googletest/CMakeLists.txt:googletest"
+  "/usr/share/keyrings/debian-archive-keyring.gpg:debian-archive-keyring"
+)
+
+# ensure_packages [list name] [apt-get install options...]: installs the packages of the list
+# (default ombrix_needs) whose command or file is missing.
 ensure_packages() {
+  local -n needs=${1:-ombrix_needs}
+  shift || true
   local missing=() entry what pkg
-  for entry in "${ombrix_needs[@]}"; do
+  for entry in "${needs[@]}"; do
     what=${entry%%:*}
     pkg=${entry##*:}
     if [[ $what == /* ]]; then
@@ -29,5 +44,5 @@ ensure_packages() {
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" "${missing[@]}" >/dev/null
 }
