@@ -17,7 +17,7 @@ std::string JoinArguments(int argc, const char* const* argv) {
     return line;
 }
 
-int LogSenderEntry(int argc, const char* const* argv, const char* productWord,
+int LogSenderEntry(std::string_view commandLine, const char* productWord,
                    const char* uploadAddress) noexcept {
     try {
         CRunContext context;
@@ -28,7 +28,16 @@ int LogSenderEntry(int argc, const char* const* argv, const char* productWord,
             context.appDataFolder = folder;
         }
         context.seed = TickCount();
-        return RunLogSender(JoinArguments(argc, argv), context);
+        return RunLogSender(commandLine, context);
+    } catch (...) {
+        return 0;
+    }
+}
+
+int LogSenderEntry(int argc, const char* const* argv, const char* productWord,
+                   const char* uploadAddress) noexcept {
+    try {
+        return LogSenderEntry(JoinArguments(argc, argv), productWord, uploadAddress);
     } catch (...) {
         return 0;
     }
