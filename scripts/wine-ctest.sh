@@ -27,9 +27,11 @@ finish() {
 }
 trap finish EXIT
 
-if [ "${WINE_KEEP_PREFIX:-0}" != 1 ] || [ ! -d "$WINEPREFIX" ]; then
+if [ "${WINE_KEEP_PREFIX:-0}" != 1 ]; then
   rm -rf "$WINEPREFIX"
 fi
+# The server starts in the prefix folder, so the folder must exist before wineboot fills it.
+mkdir -p "$WINEPREFIX"
 wineserver -p
 wineboot -u </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
