@@ -44,7 +44,7 @@ std::int32_t ScriptedHost(const char* name, CHostAnswer& answer) {
 
 std::int32_t ScriptedPort(const char* name, const char* protocol) {
     const auto found = g_script.ports.find(std::string(name) + "/" + protocol);
-    return found == g_script.ports.end() ? -1 : htons(static_cast<std::uint16_t>(found->second));
+    return found == g_script.ports.end() ? -1 : found->second;
 }
 
 constexpr CResolverLookups kScripted = {&ScriptedHost, &ScriptedPort};
