@@ -1,0 +1,72 @@
+// CEventSyncSocket cases only POSIX can set up: a wait that fails (poll refusing its work when
+// no descriptor may be open) must read as an error, never as a connection or a time-out.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <chrono>
+
+#include <gtest/gtest.h>
+
+#include "net/event_sync_socket.h"
+#include "tests/net/socket_fixture.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/stalled_listener.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace socket_fixture;
+
+// Lowers the open-file limit to 0 for its lifetime: poll on one descriptor then fails (EINVAL).
+class CNoDescriptorsAllowed {
+public:
+    CNoDescriptorsAllowed() {
+        ok_ = getrlimit(RLIMIT_NOFILE, &saved_) == 0;
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        ok_ = ok_ && setrlimit(RLIMIT_NOFILE, &none) == 0;
+    }
+    ~CNoDescriptorsAllowed() { setrlimit(RLIMIT_NOFILE, &saved_); }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST(EventSyncSocket, AFailedWaitIsAnErrorNeitherAConnectionNorATimeOut) {
+    CStalledListener stalled;
+    ASSERT_TRUE(stalled.IsReady());
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(stalled.Port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    CEventSyncSocket connecting;
+    ASSERT_TRUE(connecting.OpenSocket(kIpv4, kStream, 0, 0));
+    {
+        CNoDescriptorsAllowed limit;
+        ASSERT_TRUE(limit.ok());
+        EXPECT_FALSE(
+            connecting.ConnectRaw(reinterpret_cast<const sockaddr*>(&address), sizeof(address)))
+            << "the attempt is still in progress";
+    }
+    EXPECT_EQ(connecting.LastError(), 10022);
+
+    CLoopbackServer server(&StayIdle, Family::kIpv4, kIdleLimit);
+    CEventSyncSocket receiving;
+    ASSERT_TRUE(receiving.ConnectTo(u"127.0.0.1", server.Port()));
+    char buffer[8];
+    std::uint32_t size = sizeof(buffer);
+    Clock::duration waited{};
+    {
+        CNoDescriptorsAllowed limit;
+        ASSERT_TRUE(limit.ok());
+        waited = Timed([&] { EXPECT_FALSE(receiving.ReceiveBytes(buffer, size)); });
+    }
+    EXPECT_EQ(receiving.LastError(), 10022);
+    EXPECT_LT(waited, 5s) << "reported at once, not after the 10 s time-out";
+}
+
+}  // namespace
