@@ -41,8 +41,8 @@ int ResolveWithHints(ResolveFunction resolve, const char* host, const char* serv
 
 // The address and port (host byte order) of an IPv4 socket address: 0, 10014 when length is
 // too short for one, 10047 when it is of another family.
-std::int32_t ReadIpv4SocketAddress(const sockaddr* address, std::size_t length,
-                                   CIpv4Address& ipv4, std::uint16_t& port);
+std::int32_t ReadIpv4SocketAddress(const sockaddr* address, std::size_t length, CIpv4Address& ipv4,
+                                   std::uint16_t& port);
 
 // The answer of a host lookup (gethostbyname), copied out of the system's record.
 void ReadHostAnswer(const hostent& found, CHostAnswer& answer);

@@ -126,8 +126,8 @@ int ResolveWithHints(ResolveFunction resolve, const char* host, const char* serv
     return resolve(host, service, &record, result);
 }
 
-std::int32_t ReadIpv4SocketAddress(const sockaddr* address, std::size_t length,
-                                   CIpv4Address& ipv4, std::uint16_t& port) {
+std::int32_t ReadIpv4SocketAddress(const sockaddr* address, std::size_t length, CIpv4Address& ipv4,
+                                   std::uint16_t& port) {
     if (address == nullptr || length < sizeof(sockaddr_in)) {
         return kWsaFault;
     }
@@ -192,8 +192,7 @@ void ReadHostAnswer(const hostent& found, CHostAnswer& answer) {
     answer.addressLength = found.h_length;
     answer.officialName = found.h_name != nullptr ? found.h_name : "";
     const auto length = static_cast<std::size_t>(found.h_length > 0 ? found.h_length : 0);
-    for (char** address = found.h_addr_list; address != nullptr && *address != nullptr;
-         ++address) {
+    for (char** address = found.h_addr_list; address != nullptr && *address != nullptr; ++address) {
         answer.addresses.emplace_back(*address, length);
     }
 }

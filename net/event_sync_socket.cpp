@@ -106,11 +106,7 @@ bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
 bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
                                    std::uint32_t& bytesSent) {
     bytesSent = 0;
-    if (!CheckConnected()) {
-        return false;
-    }
-    if (!writeDirection_.TryEnter()) {
-        SetLastError(kWsaInProgress);
+    if (!EnterConnected(writeDirection_)) {
         return false;
     }
     CLeaveOnExit<CDirection> leave(writeDirection_);
@@ -131,11 +127,7 @@ bool CEventSyncSocket::SendBytes(const void* buffer, std::uint32_t& size) {
 bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
     const std::uint32_t capacity = size;
     size = 0;
-    if (!CheckConnected()) {
-        return false;
-    }
-    if (!readDirection_.TryEnter()) {
-        SetLastError(kWsaInProgress);
+    if (!EnterConnected(readDirection_)) {
         return false;
     }
     CLeaveOnExit<CDirection> leave(readDirection_);
@@ -150,6 +142,17 @@ bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
 bool CEventSyncSocket::CheckConnected() {
     if (!connected_ || socket_ == kInvalidSocket) {
         SetLastError(kWsaNotConnected);
+        return false;
+    }
+    return true;
+}
+
+bool CEventSyncSocket::EnterConnected(CDirection& direction) {
+    if (!CheckConnected()) {
+        return false;
+    }
+    if (!direction.TryEnter()) {
+        SetLastError(kWsaInProgress);
         return false;
     }
     return true;

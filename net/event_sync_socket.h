@@ -83,7 +83,9 @@ private:
 
 #ifdef _WIN32
         struct CSystemState;
-        CSystemState& System() { return *system_; }
+        CSystemState& System() {
+            return *system_;
+        }
 
     private:
         std::unique_ptr<CSystemState> system_;
@@ -93,9 +95,14 @@ private:
 #endif
     };
 
-    void SetLastError(std::int32_t code) { lastError_.store(code); }
+    void SetLastError(std::int32_t code) {
+        lastError_.store(code);
+    }
     // 10057 unless connected.
     bool CheckConnected();
+    // Enters direction for a send or receive: 10057 unless connected, 10036 while another
+    // operation of the kind is in progress.
+    bool EnterConnected(CDirection& direction);
 
     // The platform halves of ConnectRaw, SendBuffers and ReceiveBytes, called with an open
     // socket and checked arguments; the send and the receive hold their direction.
@@ -112,6 +119,9 @@ private:
     void* readEvent_ = nullptr;
     void* writeEvent_ = nullptr;
     void* connectEvent_ = nullptr;
+    // The connection check and the pending check of a send or receive whose completion event
+    // is event: 10057 when the connect event is not signalled in time, 10036 while pending.
+    bool ReadyFor(void* event);
 #endif
     CDirection readDirection_;
     CDirection writeDirection_;

@@ -106,8 +106,8 @@ std::int32_t AwaitConnection(SOCKET socket, HANDLE connectEvent, std::uint32_t t
 
 // How an overlapped send or receive ended.
 struct COutcome {
-    bool done = false;          // completed: transferred is what it moved
-    std::int32_t error = 0;     // failed with this error (0 with !done: timed out)
+    bool done = false;       // completed: transferred is what it moved
+    std::int32_t error = 0;  // failed with this error (0 with !done: timed out)
     std::uint32_t transferred = 0;
 };
 
@@ -263,14 +263,21 @@ bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLen
     return false;
 }
 
-bool CEventSyncSocket::SendHeld(const CSocketBuffer* buffers, std::uint32_t count,
-                                std::uint32_t& bytesSent) {
+bool CEventSyncSocket::ReadyFor(void* event) {
     if (WaitForEvent(connectEvent_, timeoutMs_) != WaitResult::kSignalled) {
         SetLastError(kWsaNotConnected);
         return false;
     }
-    if (!IsSignalled(writeEvent_)) {
+    if (!IsSignalled(event)) {
         SetLastError(kWsaInProgress);
+        return false;
+    }
+    return true;
+}
+
+bool CEventSyncSocket::SendHeld(const CSocketBuffer* buffers, std::uint32_t count,
+                                std::uint32_t& bytesSent) {
+    if (!ReadyFor(writeEvent_)) {
         return false;
     }
     const SOCKET system = AsSystemSocket(socket_);
@@ -288,12 +295,7 @@ bool CEventSyncSocket::SendHeld(const CSocketBuffer* buffers, std::uint32_t coun
 }
 
 bool CEventSyncSocket::ReceiveHeld(void* buffer, std::uint32_t capacity, std::uint32_t& size) {
-    if (WaitForEvent(connectEvent_, timeoutMs_) != WaitResult::kSignalled) {
-        SetLastError(kWsaNotConnected);
-        return false;
-    }
-    if (!IsSignalled(readEvent_)) {
-        SetLastError(kWsaInProgress);
+    if (!ReadyFor(readEvent_)) {
         return false;
     }
     const SOCKET system = AsSystemSocket(socket_);

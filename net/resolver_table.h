@@ -23,7 +23,7 @@ struct CResolverRow {
 
 constexpr std::size_t kResolverRowCount = 3;
 constexpr const char* kResolverRowNames[kResolverRowCount] = {"getaddrinfo", "getnameinfo",
-                                                               "freeaddrinfo"};
+                                                              "freeaddrinfo"};
 
 // The resolve wrapper: the table's "getaddrinfo" (loading the table on first use), with a hint
 // record holding the four values. Sets the thread's socket error to the result, also when it

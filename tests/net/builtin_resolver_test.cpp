@@ -10,6 +10,7 @@
 
 #include "net/address_records.h"
 #include "net/builtin_resolver.h"
+#include "net/socket_library_init.h"
 #include "platform/socket_error.h"
 #include "tests/support/system_records.h"
 
@@ -103,6 +104,8 @@ std::string Describe(const addrinfo* entry) {
 class BuiltinResolver : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The system's service lookups on Windows need the socket library started.
+        ASSERT_TRUE(SocketLibrary().Start());
         g_script = CScript();
         g_script.hosts["one.test"] = Ipv4Answer("one.test", {{192, 0, 2, 1}});
         g_script.hosts["two.test"] = Ipv4Answer("two.test", {{192, 0, 2, 1}, {192, 0, 2, 2}});
@@ -158,8 +161,8 @@ TEST_F(BuiltinResolver, HintErrors) {
         {"family huge", "one.test", 0, 0x7FFFFFFF, 0, Field::kNone, 10047},
         {"socket type 4", "one.test", 0, 0, 4, Field::kNone, 10044},
         {"socket type negative", "one.test", 0, 0, -1, Field::kNone, 10044},
-        {"socket type with creation bits", "one.test", 0, 0, kStreamWithCreationBits,
-         Field::kNone, 10044},
+        {"socket type with creation bits", "one.test", 0, 0, kStreamWithCreationBits, Field::kNone,
+         10044},
     };
     for (const Case& c : cases) {
         const addrinfo* hints = records_.Hints(c.flags, c.family, c.socketType, 0, c.filled);
@@ -219,11 +222,7 @@ TEST_F(BuiltinResolver, ServiceRules) {
          {"0/1/0 192.0.2.1:80", "0/2/0 192.0.2.1:80", "0/1/0 192.0.2.2:80", "0/2/0 192.0.2.2:80"}},
         {"numeric datagram", "53", kDatagram, 0, {"0/2/0 192.0.2.1:53", "0/2/0 192.0.2.2:53"}},
         {"empty text is port 0", "", kStream, 0, {"0/1/0 192.0.2.1:0", "0/1/0 192.0.2.2:0"}},
-        {"highest port",
-         "65535",
-         kStream,
-         0,
-         {"0/1/0 192.0.2.1:65535", "0/1/0 192.0.2.2:65535"}},
+        {"highest port", "65535", kStream, 0, {"0/1/0 192.0.2.1:65535", "0/1/0 192.0.2.2:65535"}},
         {"above 65535 is no number", "65536", kStream, 10109, {}},
         {"sign is no number", "+80", kStream, 10109, {}},
         {"blank is no number", " 80", kStream, 10109, {}},

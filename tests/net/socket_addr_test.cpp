@@ -9,6 +9,7 @@
 #include "net/builtin_resolver.h"
 #include "net/resolver_table.h"
 #include "net/socket_addr.h"
+#include "net/socket_library_init.h"
 #include "platform/socket_error.h"
 #include "platform/text_conversion.h"
 
@@ -29,9 +30,14 @@ std::string AddressOf(const addrinfo* entry) {
     return DottedIpv4(address) + ":" + std::to_string(port);
 }
 
+// Windows resolves (with either resolver) only once the socket library has started, which the
+// socket objects do in the program; these tests resolve without one.
 class SocketAddrBothResolvers : public ::testing::TestWithParam<ResolverChoice> {
 protected:
-    void SetUp() override { SelectResolverForTesting(GetParam()); }
+    void SetUp() override {
+        ASSERT_TRUE(SocketLibrary().Start());
+        SelectResolverForTesting(GetParam());
+    }
     void TearDown() override { SelectResolverForTesting(ResolverChoice::kSystem); }
 };
 
@@ -129,7 +135,6 @@ TEST_P(SocketAddrBothResolvers, HostNamesOfAnyLengthAndContent) {
         std::u16string(5000, u'b'),
         std::u16string(1, char16_t(0xD800)) + u".invalid",
         u"\u00e9t\u00e9.invalid",
-        u"",
         u"...",
         u"a..b.invalid",
     };
@@ -139,6 +144,20 @@ TEST_P(SocketAddrBothResolvers, HostNamesOfAnyLengthAndContent) {
         EXPECT_NE(result, 0) << WideToNarrow(host).substr(0, 40);
         EXPECT_EQ(resolver.ResultAt(0), nullptr);
     }
+    CSocketAddr resolver;
+    const int empty = resolver.Resolve(u"", u"80", 0, 0, kStream, 0);
+#ifdef _WIN32
+    // To the Windows resolver an empty name is the local computer, whose addresses it lists.
+    // The built-in resolver hands it to gethostbyname, which answers with the local computer on
+    // Windows and refuses it on Wine, so that case is not pinned here.
+    if (GetParam() == ResolverChoice::kSystem) {
+        EXPECT_EQ(empty, 0);
+        EXPECT_NE(resolver.ResultAt(0), nullptr);
+    }
+#else
+    EXPECT_NE(empty, 0) << "an empty name is no host";
+    EXPECT_EQ(resolver.ResultAt(0), nullptr);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolvers, SocketAddrBothResolvers,
@@ -147,8 +166,16 @@ INSTANTIATE_TEST_SUITE_P(Resolvers, SocketAddrBothResolvers,
                              return info.param == ResolverChoice::kBuiltin ? "Builtin" : "System";
                          });
 
-TEST(ResolverTable, SystemAndBuiltinAgreeOnTheFirstIpv4Address) {
-    SelectResolverForTesting(ResolverChoice::kSystem);
+class ResolverTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SocketLibrary().Start());
+        SelectResolverForTesting(ResolverChoice::kSystem);
+    }
+    void TearDown() override { SelectResolverForTesting(ResolverChoice::kSystem); }
+};
+
+TEST_F(ResolverTable, SystemAndBuiltinAgreeOnTheFirstIpv4Address) {
     CSocketAddr resolver;
     ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
     const std::string viaSystem = AddressOf(resolver.ResultAt(0));
@@ -161,8 +188,7 @@ TEST(ResolverTable, SystemAndBuiltinAgreeOnTheFirstIpv4Address) {
     BuiltinFreeAddrInfo(builtin);
 }
 
-TEST(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
-    SelectResolverForTesting(ResolverChoice::kSystem);
+TEST_F(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
     const char* const names[] = {"getaddrinfo", "getnameinfo", "freeaddrinfo"};
     CResolverRow before[kResolverRowCount];
     for (std::size_t row = 0; row < kResolverRowCount; ++row) {
@@ -180,16 +206,13 @@ TEST(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
     EXPECT_EQ(ResolverTableRow(kResolverRowCount).entry, nullptr);
 }
 
-TEST(ResolverTable, BuiltinSelectionIsNeverReplaced) {
+TEST_F(ResolverTable, BuiltinSelectionIsNeverReplaced) {
     SelectResolverForTesting(ResolverChoice::kBuiltin);
-    {
-        CSocketAddr resolver;
-        ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
-        EXPECT_EQ(ResolverTableRow(0).entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
-        EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(0)).flags & kNumericHost, kNumericHost)
-            << "the built-in resolver marks numeric hosts";
-    }
-    SelectResolverForTesting(ResolverChoice::kSystem);
+    CSocketAddr resolver;
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
+    EXPECT_EQ(ResolverTableRow(0).entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
+    EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(0)).flags & kNumericHost, kNumericHost)
+        << "the built-in resolver marks numeric hosts";
 }
 
 }  // namespace
