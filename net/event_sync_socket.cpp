@@ -1,7 +1,10 @@
-// CEventSyncSocket: the parts that are the same on every platform (connecting by name, the
-// one-buffer send, the time-out and the scheme check).
+// CEventSyncSocket: the parts that are the same on every platform (connecting by name and by
+// resolved entry, the argument checks and the one-operation-per-direction rule of sends and
+// receives, the one-buffer send, the time-out and the scheme check). The waits are the
+// platform halves' (event_sync_socket_posix.cpp, event_sync_socket_win32.cpp).
 #include "net/event_sync_socket.h"
 
+#include "net/address_records.h"
 #include "net/socket_addr.h"
 #include "net/socket_library_init.h"
 #include "platform/socket_error.h"
@@ -11,6 +14,35 @@ namespace {
 // ConnectTo's resolution: no flags, any family, stream sockets, any protocol.
 constexpr int kStreamSocket = 1;
 
+// Leaves the direction on every path out of a send or receive.
+template <typename Direction>
+class CLeaveOnExit {
+public:
+    explicit CLeaveOnExit(Direction& direction) : direction_(direction) {}
+    ~CLeaveOnExit() { direction_.Leave(); }
+    CLeaveOnExit(const CLeaveOnExit&) = delete;
+    CLeaveOnExit& operator=(const CLeaveOnExit&) = delete;
+
+private:
+    Direction& direction_;
+};
+
+// 0 when the descriptors can be sent: each describes real bytes, and the bytes-sent count can
+// hold their total. Otherwise the error for the last-error field.
+std::int32_t CheckBuffers(const CSocketBuffer* buffers, std::uint32_t count) {
+    if (buffers == nullptr) {
+        return count == 0 ? 0 : kWsaFault;
+    }
+    std::uint64_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
+            return kWsaFault;
+        }
+        total += buffers[i].len;
+    }
+    return total > UINT32_MAX ? kWsaInvalidArgument : 0;
+}
+
 }  // namespace
 
 CEventSyncSocket::CEventSyncSocket() {
@@ -19,6 +51,15 @@ CEventSyncSocket::CEventSyncSocket() {
 
 CEventSyncSocket::~CEventSyncSocket() {
     CloseSocket();
+}
+
+bool CEventSyncSocket::OpenForAddress(const addrinfo* entry, std::uint32_t extraFlags) {
+    if (entry == nullptr) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    const CAddressRecordView view = ViewAddressRecord(entry);
+    return OpenSocket(view.family, view.socketType, view.protocol, extraFlags);
 }
 
 bool CEventSyncSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
@@ -36,6 +77,46 @@ bool CEventSyncSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
     return ConnectToAddress(resolver.ResultAt(0));
 }
 
+bool CEventSyncSocket::ConnectToAddress(const addrinfo* entry) {
+    if (entry == nullptr) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    if (socket_ == kInvalidSocket && !OpenForAddress(entry, 0)) {
+        return false;
+    }
+    const CAddressRecordView view = ViewAddressRecord(entry);
+    return ConnectRaw(view.address, static_cast<int>(view.addressLength));
+}
+
+bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
+    if (connected_) {
+        return true;
+    }
+    if (socket_ == kInvalidSocket) {
+        return false;
+    }
+    if (address == nullptr || addressLength <= 0) {
+        SetLastError(kWsaFault);
+        return false;
+    }
+    return ConnectOpenSocket(address, addressLength);
+}
+
+bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
+                                   std::uint32_t& bytesSent) {
+    bytesSent = 0;
+    if (!EnterConnected(writeDirection_)) {
+        return false;
+    }
+    CLeaveOnExit<CDirection> leave(writeDirection_);
+    if (const std::int32_t fault = CheckBuffers(buffers, count)) {
+        SetLastError(fault);
+        return false;
+    }
+    return count == 0 || SendHeld(buffers, count, bytesSent);
+}
+
 bool CEventSyncSocket::SendBytes(const void* buffer, std::uint32_t& size) {
     // The send only reads through the descriptor; the pointer is not const only because the
     // descriptor layout is the system's.
@@ -43,9 +124,35 @@ bool CEventSyncSocket::SendBytes(const void* buffer, std::uint32_t& size) {
     return SendBuffers(&one, 1, size);
 }
 
+bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
+    const std::uint32_t capacity = size;
+    size = 0;
+    if (!EnterConnected(readDirection_)) {
+        return false;
+    }
+    CLeaveOnExit<CDirection> leave(readDirection_);
+    // No room would read as "0 bytes: the peer closed", so it is refused.
+    if (buffer == nullptr || capacity == 0) {
+        SetLastError(buffer == nullptr ? kWsaFault : kWsaInvalidArgument);
+        return false;
+    }
+    return ReceiveHeld(buffer, capacity, size);
+}
+
 bool CEventSyncSocket::CheckConnected() {
     if (!connected_ || socket_ == kInvalidSocket) {
         SetLastError(kWsaNotConnected);
+        return false;
+    }
+    return true;
+}
+
+bool CEventSyncSocket::EnterConnected(CDirection& direction) {
+    if (!CheckConnected()) {
+        return false;
+    }
+    if (!direction.TryEnter()) {
+        SetLastError(kWsaInProgress);
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "net/parsed_url.h"
 #include "net/socket_buffer.h"
@@ -25,11 +26,13 @@ public:
     CEventSyncSocket(const CEventSyncSocket&) = delete;
     CEventSyncSocket& operator=(const CEventSyncSocket&) = delete;
 
-    // Creates a socket and attaches it; 10037 when one is already open (it is kept). The socket
-    // is always non-blocking: extraFlags, creation flags of the Windows build, mean nothing here.
+    // Creates a socket and attaches it; 10037 when one is already open (it is kept). extraFlags:
+    // on Windows, creation flags added to WSA_FLAG_OVERLAPPED (low 16 bits); unused on POSIX,
+    // where the socket is always non-blocking.
     bool OpenSocket(int family, int type, int protocol, std::uint32_t extraFlags);
     bool OpenForAddress(const addrinfo* entry, std::uint32_t extraFlags);
-    // Takes over an existing socket; 10038 for kInvalidSocket.
+    // Takes over an existing socket; 10038 for kInvalidSocket or a handle that is no socket,
+    // 10037 when one is already open.
     bool AttachSocket(SocketHandle socket);
 
     // Resolves host (UTF-16 name or dotted address) and connects to the first address found.
@@ -37,7 +40,8 @@ public:
     bool ConnectTo(const char16_t* host, std::uint16_t port);
     // Opens a socket for the entry when none is open, then connects to its address.
     bool ConnectToAddress(const addrinfo* entry);
-    // Connects the open socket; false without a socket. Waits at most the time-out.
+    // Connects the open socket; false without a socket. Waits at most the time-out. On Windows a
+    // failed or timed-out attempt closes the socket, so the next connect starts on a fresh one.
     bool ConnectRaw(const sockaddr* address, int addressLength);
 
     // Sends every byte the descriptors describe; bytesSent receives the count that went out,
@@ -63,22 +67,64 @@ public:
     std::int32_t LastError() const { return lastError_.load(); }
 
 private:
-    // Per-direction gate: a second operation of the same kind is refused, never queued.
-    class CInProgressGate {
+    // One direction (sends or receives): held for the whole of an operation, and a second
+    // operation of the same kind is refused (10036), never queued. An atomic flag on POSIX; on
+    // Windows a critical section with the direction's overlapped record, kept in the object so
+    // that it outlives any operation (event_sync_socket_win32.cpp).
+    class CDirection {
     public:
-        bool TryEnter() { return !busy_.exchange(true); }
-        void Leave() { busy_.store(false); }
+        CDirection();
+        ~CDirection();
+        CDirection(const CDirection&) = delete;
+        CDirection& operator=(const CDirection&) = delete;
+
+        bool TryEnter();
+        void Leave();
+
+#ifdef _WIN32
+        struct CSystemState;
+        CSystemState& System() {
+            return *system_;
+        }
 
     private:
+        std::unique_ptr<CSystemState> system_;
+#else
+    private:
         std::atomic<bool> busy_{false};
+#endif
     };
 
-    void SetLastError(std::int32_t code) { lastError_.store(code); }
+    void SetLastError(std::int32_t code) {
+        lastError_.store(code);
+    }
     // 10057 unless connected.
     bool CheckConnected();
+    // Enters direction for a send or receive: 10057 unless connected, 10036 while another
+    // operation of the kind is in progress.
+    bool EnterConnected(CDirection& direction);
 
-    CInProgressGate readGate_;
-    CInProgressGate writeGate_;
+    // The platform halves of ConnectRaw, SendBuffers and ReceiveBytes, called with an open
+    // socket and checked arguments; the send and the receive hold their direction.
+    bool ConnectOpenSocket(const sockaddr* address, int addressLength);
+    bool SendHeld(const CSocketBuffer* buffers, std::uint32_t count, std::uint32_t& bytesSent);
+    bool ReceiveHeld(void* buffer, std::uint32_t capacity, std::uint32_t& size);
+
+#ifdef _WIN32
+    // Flags of every socket OpenSocket makes: WSA_FLAG_OVERLAPPED.
+    std::uint32_t creationFlags_ = 1;
+    // Manual-reset event objects: the completion events of the pending receive and send
+    // (signalled when none is pending), and the connect event (signalled once the connection
+    // attempt has completed).
+    void* readEvent_ = nullptr;
+    void* writeEvent_ = nullptr;
+    void* connectEvent_ = nullptr;
+    // The connection check and the pending check of a send or receive whose completion event
+    // is event: 10057 when the connect event is not signalled in time, 10036 while pending.
+    bool ReadyFor(void* event);
+#endif
+    CDirection readDirection_;
+    CDirection writeDirection_;
     SocketHandle socket_ = kInvalidSocket;
     std::atomic<bool> connected_{false};
     std::atomic<std::int32_t> lastError_{0};

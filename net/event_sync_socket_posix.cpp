@@ -3,10 +3,9 @@
 // operation is ever left running in the background: a connect that times out is dissolved
 // before returning, and a send or receive is a plain call that has finished when it returns, so
 // nothing stays pending after a wait times out and no buffer has to outlive its call. That is
-// also why the read and write locks of the Windows build are in-progress gates here: there is
-// never an earlier operation to wait for, so a second one at the same time is refused (10036).
+// also why the read and write locks of the Windows build are plain in-progress flags here:
+// there is never an earlier operation to wait for.
 #include <fcntl.h>
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -83,35 +82,6 @@ bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-// Leaves the gate on every path out of a send or receive.
-template <typename Gate>
-class CGateExit {
-public:
-    explicit CGateExit(Gate& gate) : gate_(gate) {}
-    ~CGateExit() { gate_.Leave(); }
-    CGateExit(const CGateExit&) = delete;
-    CGateExit& operator=(const CGateExit&) = delete;
-
-private:
-    Gate& gate_;
-};
-
-// 0 when the descriptors can be sent: each describes real bytes, and the bytes-sent count can
-// hold their total. Otherwise the error for the last-error field.
-std::int32_t CheckBuffers(const CSocketBuffer* buffers, std::uint32_t count) {
-    if (buffers == nullptr) {
-        return count == 0 ? 0 : kWsaFault;
-    }
-    std::uint64_t total = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
-            return kWsaFault;
-        }
-        total += buffers[i].len;
-    }
-    return total > UINT32_MAX ? kWsaInvalidArgument : 0;
-}
-
 // The part of the descriptors not sent yet, as an I/O vector for sendmsg.
 class CPendingBuffers {
 public:
@@ -146,6 +116,18 @@ private:
 
 }  // namespace
 
+CEventSyncSocket::CDirection::CDirection() = default;
+
+CEventSyncSocket::CDirection::~CDirection() = default;
+
+bool CEventSyncSocket::CDirection::TryEnter() {
+    return !busy_.exchange(true);
+}
+
+void CEventSyncSocket::CDirection::Leave() {
+    busy_.store(false);
+}
+
 bool CEventSyncSocket::OpenSocket(int family, int type, int protocol, std::uint32_t) {
     if (socket_ != kInvalidSocket) {
         SetLastError(kWsaAlready);
@@ -157,14 +139,6 @@ bool CEventSyncSocket::OpenSocket(int family, int type, int protocol, std::uint3
         return false;
     }
     return AttachSocket(static_cast<SocketHandle>(created));
-}
-
-bool CEventSyncSocket::OpenForAddress(const addrinfo* entry, std::uint32_t extraFlags) {
-    if (entry == nullptr) {
-        SetLastError(kWsaFault);
-        return false;
-    }
-    return OpenSocket(entry->ai_family, entry->ai_socktype, entry->ai_protocol, extraFlags);
 }
 
 bool CEventSyncSocket::AttachSocket(SocketHandle socket) {
@@ -190,28 +164,7 @@ bool CEventSyncSocket::AttachSocket(SocketHandle socket) {
     return true;
 }
 
-bool CEventSyncSocket::ConnectToAddress(const addrinfo* entry) {
-    if (entry == nullptr) {
-        SetLastError(kWsaFault);
-        return false;
-    }
-    if (socket_ == kInvalidSocket && !OpenForAddress(entry, 0)) {
-        return false;
-    }
-    return ConnectRaw(entry->ai_addr, static_cast<int>(entry->ai_addrlen));
-}
-
-bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
-    if (connected_) {
-        return true;
-    }
-    if (socket_ == kInvalidSocket) {
-        return false;
-    }
-    if (address == nullptr || addressLength <= 0) {
-        SetLastError(kWsaFault);
-        return false;
-    }
+bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLength) {
     const int descriptor = static_cast<int>(socket_);
     if (connect(descriptor, address, static_cast<socklen_t>(addressLength)) != 0) {
         // EINTR: the connection goes on being established, as with EINPROGRESS.
@@ -232,21 +185,8 @@ bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
     return true;
 }
 
-bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
-                                   std::uint32_t& bytesSent) {
-    bytesSent = 0;
-    if (!CheckConnected()) {
-        return false;
-    }
-    if (!writeGate_.TryEnter()) {
-        SetLastError(kWsaInProgress);
-        return false;
-    }
-    CGateExit<CInProgressGate> leave(writeGate_);
-    if (const std::int32_t fault = CheckBuffers(buffers, count)) {
-        SetLastError(fault);
-        return false;
-    }
+bool CEventSyncSocket::SendHeld(const CSocketBuffer* buffers, std::uint32_t count,
+                                std::uint32_t& bytesSent) {
     try {
         CPendingBuffers pending(buffers, count);
         const int descriptor = static_cast<int>(socket_);
@@ -279,22 +219,7 @@ bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t c
     }
 }
 
-bool CEventSyncSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
-    const std::uint32_t capacity = size;
-    size = 0;
-    if (!CheckConnected()) {
-        return false;
-    }
-    if (!readGate_.TryEnter()) {
-        SetLastError(kWsaInProgress);
-        return false;
-    }
-    CGateExit<CInProgressGate> leave(readGate_);
-    // No room would read as "0 bytes: the peer closed", so it is refused.
-    if (buffer == nullptr || capacity == 0) {
-        SetLastError(buffer == nullptr ? kWsaFault : kWsaInvalidArgument);
-        return false;
-    }
+bool CEventSyncSocket::ReceiveHeld(void* buffer, std::uint32_t capacity, std::uint32_t& size) {
     const int descriptor = static_cast<int>(socket_);
     const auto deadline = DeadlineAfter(timeoutMs_);
     for (;;) {

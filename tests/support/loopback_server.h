@@ -16,11 +16,16 @@
 #include <string_view>
 #include <thread>
 
+#include "net/socket_library_init.h"
+
 // One accepted connection, seen from the server side. Reads take what an earlier read
 // fetched past its end first, so ReadUntil never loses the bytes that follow its delimiter.
 class CLoopbackConnection {
 public:
-    CLoopbackConnection(std::intptr_t socket, int wakeHandle, std::chrono::milliseconds timeout);
+    // wakeHandle: what the server signals to stop (the read end of a pipe on POSIX, an event
+    // object on Windows).
+    CLoopbackConnection(std::intptr_t socket, std::intptr_t wakeHandle,
+                        std::chrono::milliseconds timeout);
     ~CLoopbackConnection();
     CLoopbackConnection(const CLoopbackConnection&) = delete;
     CLoopbackConnection& operator=(const CLoopbackConnection&) = delete;
@@ -59,8 +64,16 @@ private:
     // Moves up to maxBytes bytes (pending ones first) to out; false on time-out or end.
     bool Fetch(std::string& out, std::size_t maxBytes, Clock::time_point deadline);
 
+    // The platform half of Fetch: one receive from the socket, waiting at most until the
+    // deadline or the server's stop; the bytes go to out and received_, the peer's close to
+    // peerClosed_.
+    bool ReceiveSome(std::string& out, std::size_t maxBytes, Clock::time_point deadline);
+
     std::intptr_t socket_;
-    int wakeHandle_;
+    std::intptr_t wakeHandle_;
+#ifdef _WIN32
+    void* socketEvent_ = nullptr;  // selected for the socket's network events
+#endif
     std::chrono::milliseconds timeout_;
     std::string pending_;
     std::string received_;
@@ -95,16 +108,26 @@ public:
 
 private:
     void AcceptLoop();
+    // The next accepted connection's socket, or -1 once the server stops (platform half).
+    std::intptr_t AcceptNext();
+    std::intptr_t WakeHandle() const;
     void Count(std::atomic<int>& counter);
     bool WaitForCount(const std::atomic<int>& counter, int count,
                       std::chrono::milliseconds timeout);
 
+    // Started for the server's lifetime: a test may make a server before any socket object.
+    CSocketLibraryInit library_;
     Handler handler_;
     std::chrono::milliseconds timeout_;
     std::intptr_t listener_ = -1;
     std::uint16_t port_ = 0;
+#ifdef _WIN32
+    void* wakeEvent_ = nullptr;    // manual-reset; Stop sets it and nothing resets it
+    void* listenEvent_ = nullptr;  // selected for the listener's FD_ACCEPT
+#else
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
+#endif
     std::atomic<int> accepted_{0};
     std::atomic<int> finished_{0};
     std::mutex stopMutex_;

@@ -13,9 +13,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <exception>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -77,7 +74,7 @@ int OpenListener(CLoopbackServer::Family family, std::uint16_t& port) {
 
 }  // namespace
 
-CLoopbackConnection::CLoopbackConnection(std::intptr_t socket, int wakeHandle,
+CLoopbackConnection::CLoopbackConnection(std::intptr_t socket, std::intptr_t wakeHandle,
                                          std::chrono::milliseconds timeout)
     : socket_(socket), wakeHandle_(wakeHandle), timeout_(timeout) {}
 
@@ -85,17 +82,8 @@ CLoopbackConnection::~CLoopbackConnection() {
     Close();
 }
 
-bool CLoopbackConnection::Fetch(std::string& out, std::size_t maxBytes,
-                                Clock::time_point deadline) {
-    if (!pending_.empty()) {
-        const std::size_t taken = std::min(maxBytes, pending_.size());
-        out.append(pending_, 0, taken);
-        pending_.erase(0, taken);
-        return true;
-    }
-    if (socket_ == -1 || peerClosed_) {
-        return false;
-    }
+bool CLoopbackConnection::ReceiveSome(std::string& out, std::size_t maxBytes,
+                                      Clock::time_point deadline) {
     const int fd = static_cast<int>(socket_);
     char buffer[65536];
     for (;;) {
@@ -113,52 +101,10 @@ bool CLoopbackConnection::Fetch(std::string& out, std::size_t maxBytes,
             continue;
         }
         if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
-            WaitFor(fd, POLLIN, wakeHandle_, deadline) != WaitResult::kReady) {
+            WaitFor(fd, POLLIN, static_cast<int>(wakeHandle_), deadline) != WaitResult::kReady) {
             return false;
         }
     }
-}
-
-bool CLoopbackConnection::ReadSome(std::string& out, std::size_t maxBytes) {
-    return maxBytes > 0 && Fetch(out, maxBytes, Clock::now() + timeout_);
-}
-
-bool CLoopbackConnection::ReadUntil(std::string_view text, std::string& out) {
-    const auto deadline = Clock::now() + timeout_;
-    std::string got;
-    for (;;) {
-        const std::size_t found = got.find(text);
-        if (found != std::string::npos) {
-            const std::size_t end = found + text.size();
-            pending_.insert(0, got, end, std::string::npos);
-            out.append(got, 0, end);
-            return true;
-        }
-        if (!Fetch(got, 65536, deadline)) {
-            out += got;
-            return false;
-        }
-    }
-}
-
-bool CLoopbackConnection::ReadExactly(std::size_t count, std::string& out) {
-    const auto deadline = Clock::now() + timeout_;
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t before = out.size();
-        if (!Fetch(out, count - done, deadline)) {
-            return false;
-        }
-        done += out.size() - before;
-    }
-    return true;
-}
-
-bool CLoopbackConnection::ReadAll(std::string& out) {
-    const auto deadline = Clock::now() + timeout_;
-    while (Fetch(out, 65536, deadline)) {
-    }
-    return peerClosed_;
 }
 
 bool CLoopbackConnection::Write(std::string_view bytes) {
@@ -177,7 +123,7 @@ bool CLoopbackConnection::Write(std::string_view bytes) {
             continue;
         }
         if (sent == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) ||
-            WaitFor(fd, POLLOUT, wakeHandle_, deadline) != WaitResult::kReady) {
+            WaitFor(fd, POLLOUT, static_cast<int>(wakeHandle_), deadline) != WaitResult::kReady) {
             return false;
         }
     }
@@ -191,7 +137,7 @@ void CLoopbackConnection::Idle() {
         if (left.count() <= 0) {
             return;
         }
-        pollfd wake = {wakeHandle_, POLLIN, 0};
+        pollfd wake = {static_cast<int>(wakeHandle_), POLLIN, 0};
         const int count = poll(&wake, 1, static_cast<int>(left.count()));
         if (count > 0 || (count < 0 && errno != EINTR)) {
             return;
@@ -223,7 +169,7 @@ void CLoopbackConnection::ResetConnection() {
 CLoopbackServer::CLoopbackServer(Handler handler, Family family, std::chrono::milliseconds timeout)
     : handler_(std::move(handler)), timeout_(timeout) {
     int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!library_.Start() || pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
     wakeRead_ = pipeEnds[0];
@@ -256,52 +202,24 @@ void CLoopbackServer::Stop() {
     }
 }
 
-bool CLoopbackServer::WaitForAccepted(int count, std::chrono::milliseconds timeout) {
-    return WaitForCount(accepted_, count, timeout);
+std::intptr_t CLoopbackServer::WakeHandle() const {
+    return wakeRead_;
 }
 
-bool CLoopbackServer::WaitForFinished(int count, std::chrono::milliseconds timeout) {
-    return WaitForCount(finished_, count, timeout);
-}
-
-bool CLoopbackServer::WaitForCount(const std::atomic<int>& counter, int count,
-                                   std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(countMutex_);
-    return countChanged_.wait_for(lock, timeout, [&] { return counter.load() >= count; });
-}
-
-void CLoopbackServer::Count(std::atomic<int>& counter) {
-    {
-        std::lock_guard<std::mutex> lock(countMutex_);
-        ++counter;
-    }
-    countChanged_.notify_all();
-}
-
-void CLoopbackServer::AcceptLoop() {
+std::intptr_t CLoopbackServer::AcceptNext() {
     const int listener = static_cast<int>(listener_);
     for (;;) {
         // The accept wait itself is bounded only by Stop: the thread lives as long as the server.
         pollfd fds[2] = {{listener, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) {
-            return;
+            return -1;
         }
         if (fds[1].revents != 0) {
-            return;
+            return -1;
         }
         const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
+        if (fd >= 0) {
+            return fd;
         }
-        Count(accepted_);
-        {
-            CLoopbackConnection connection(fd, wakeRead_, timeout_);
-            try {
-                handler_(connection);
-            } catch (const std::exception& error) {
-                ADD_FAILURE() << "loopback handler threw: " << error.what();
-            }
-        }
-        Count(finished_);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "net/socket_library_init.h"
+
 class CStalledListener {
 public:
     CStalledListener();
@@ -17,7 +19,10 @@ public:
     std::uint16_t Port() const { return port_; }
 
 private:
-    int listener_ = -1;
-    int filler_ = -1;
+    // Started for the listener's lifetime: a test may make one before any socket object.
+    CSocketLibraryInit library_;
+    // Sockets as the system numbers them (descriptors on POSIX, SOCKET handles on Windows).
+    std::intptr_t listener_ = -1;
+    std::intptr_t filler_ = -1;
     std::uint16_t port_ = 0;
 };

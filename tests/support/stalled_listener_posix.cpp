@@ -13,10 +13,11 @@ CStalledListener::CStalledListener() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener_, 0) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int listener = library_.Start() ? socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    listener_ = listener;
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(listener, 0) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return;
     }
     port_ = ntohs(address.sin_port);
@@ -34,9 +35,9 @@ CStalledListener::CStalledListener() {
 
 CStalledListener::~CStalledListener() {
     if (filler_ != -1) {
-        close(filler_);
+        close(static_cast<int>(filler_));
     }
     if (listener_ != -1) {
-        close(listener_);
+        close(static_cast<int>(listener_));
     }
 }

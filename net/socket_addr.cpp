@@ -1,12 +1,12 @@
-// CSocketAddr on POSIX. Host and service are converted to UTF-8, the 8-bit text of this
-// platform, whole: a fixed 2-bytes-per-unit buffer would be too small for UTF-8, which needs up
-// to 3 bytes for one UTF-16 unit.
+// CSocketAddr, the same on every platform. Host and service are converted whole to the 8-bit
+// text of the platform (the thread's ANSI code page on Windows, UTF-8 on POSIX): a fixed
+// 2-bytes-per-unit buffer would be too small for UTF-8, which needs up to 3 bytes for one
+// UTF-16 unit.
 #include "net/socket_addr.h"
-
-#include <netdb.h>
 
 #include <string>
 
+#include "net/address_records.h"
 #include "net/resolver_table.h"
 #include "platform/hresult_exception.h"
 #include "platform/socket_error.h"
@@ -48,18 +48,18 @@ void CSocketAddr::ReleaseList() {
 int CSocketAddr::Resolve(const char16_t* host, const char16_t* service, int flags, int family,
                          int socketType, int protocol) {
     ReleaseList();
-    addrinfo hints{};
-    hints.ai_flags = flags;
-    hints.ai_family = family;
-    hints.ai_socktype = socketType;
-    hints.ai_protocol = protocol;
+    CAddressHints hints;
+    hints.flags = flags;
+    hints.family = family;
+    hints.socketType = socketType;
+    hints.protocol = protocol;
     std::string narrowHost;
     std::string narrowService;
     if (!ToNarrow(host, narrowHost) || !ToNarrow(service, narrowService)) {
         SetSocketError(kWsaNotEnoughMemory);
         return -1;
     }
-    return ResolveThroughTable(narrowHost.c_str(), narrowService.c_str(), &hints, &list_);
+    return ResolveThroughTable(narrowHost.c_str(), narrowService.c_str(), hints, &list_);
 }
 
 int CSocketAddr::ResolvePort(const char16_t* host, int port, int flags, int family, int socketType,
@@ -73,9 +73,12 @@ int CSocketAddr::ResolvePort(const char16_t* host, int port, int flags, int fami
 }
 
 addrinfo* CSocketAddr::ResultAt(int index) const {
+    if (index < 0) {
+        return nullptr;
+    }
     addrinfo* entry = list_;
     for (int position = 0; entry != nullptr && position < index; ++position) {
-        entry = entry->ai_next;
+        entry = ViewAddressRecord(entry).next;
     }
-    return index < 0 ? nullptr : entry;
+    return entry;
 }

@@ -1,54 +1,59 @@
 // CSocketAddr through the process-wide resolver table, with the built-in and the system
 // resolver: owned lists, the thread's socket error, Windows Sockets codes on both paths, and
 // bad input. Names used: "localhost" (the hosts file) and names under the reserved ".invalid".
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cerrno>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "net/address_records.h"
 #include "net/builtin_resolver.h"
 #include "net/resolver_table.h"
 #include "net/socket_addr.h"
+#include "net/socket_library_init.h"
 #include "platform/socket_error.h"
-#include "platform/socket_error_map.h"
 #include "platform/text_conversion.h"
 
 namespace {
 
+constexpr int kIpv4 = 2;
+constexpr int kStream = 1;
+constexpr int kNumericHost = 4;
+
 std::string AddressOf(const addrinfo* entry) {
-    if (entry == nullptr || entry->ai_family != AF_INET) {
+    const CAddressRecordView view = ViewAddressRecord(entry);
+    CIpv4Address address = {};
+    std::uint16_t port = 0;
+    if (entry == nullptr ||
+        ReadIpv4SocketAddress(view.address, view.addressLength, address, port) != 0) {
         return "none";
     }
-    const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-    char dotted[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address->sin_addr, dotted, sizeof(dotted));
-    return std::string(dotted) + ":" + std::to_string(ntohs(address->sin_port));
+    return DottedIpv4(address) + ":" + std::to_string(port);
 }
 
+// Windows resolves (with either resolver) only once the socket library has started, which the
+// socket objects do in the program; these tests resolve without one.
 class SocketAddrBothResolvers : public ::testing::TestWithParam<ResolverChoice> {
 protected:
-    void SetUp() override { SelectResolverForTesting(GetParam()); }
+    void SetUp() override {
+        ASSERT_TRUE(SocketLibrary().Start());
+        SelectResolverForTesting(GetParam());
+    }
     void TearDown() override { SelectResolverForTesting(ResolverChoice::kSystem); }
 };
 
 TEST_P(SocketAddrBothResolvers, LocalhostResolvesToLoopback) {
     CSocketAddr resolver;
-    ASSERT_EQ(resolver.ResolvePort(u"localhost", 8080, 0, AF_INET, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"localhost", 8080, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.1:8080");
-    EXPECT_EQ(resolver.ResultAt(0)->ai_socktype, SOCK_STREAM);
+    EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(0)).socketType, kStream);
 }
 
 TEST_P(SocketAddrBothResolvers, TheSocketErrorEqualsTheResultZeroIncluded) {
     CSocketAddr resolver;
     SetSocketError(12345);
-    EXPECT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, SOCK_STREAM, 0), 0);
+    EXPECT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
     EXPECT_EQ(GetSocketError(), 0);
-    const int failed = resolver.ResolvePort(u"no-such-host.invalid", 80, 0, 0, SOCK_STREAM, 0);
+    const int failed = resolver.ResolvePort(u"no-such-host.invalid", 80, 0, 0, kStream, 0);
     // Host not found, or try again where no name server can be reached.
     EXPECT_TRUE(failed == 11001 || failed == 11002) << failed;
     EXPECT_EQ(GetSocketError(), failed);
@@ -58,7 +63,7 @@ TEST_P(SocketAddrBothResolvers, TheSocketErrorEqualsTheResultZeroIncluded) {
 TEST_P(SocketAddrBothResolvers, ResultAtWalksTheHeldList) {
     CSocketAddr resolver;
     EXPECT_EQ(resolver.ResultAt(0), nullptr) << "nothing resolved yet";
-    ASSERT_EQ(resolver.Resolve(u"127.0.0.1", u"80", 0, AF_INET, 0, 0), 0);
+    ASSERT_EQ(resolver.Resolve(u"127.0.0.1", u"80", 0, kIpv4, 0, 0), 0);
     int count = 0;
     while (resolver.ResultAt(count) != nullptr && count < 100) {
         ++count;
@@ -72,11 +77,11 @@ TEST_P(SocketAddrBothResolvers, ResultAtWalksTheHeldList) {
 
 TEST_P(SocketAddrBothResolvers, ASecondResolutionReplacesTheFirstList) {
     CSocketAddr resolver;
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 1111, 0, AF_INET, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 1111, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.1:1111");
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.2", 2222, 0, AF_INET, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.2", 2222, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.2:2222");
-    EXPECT_NE(resolver.ResolvePort(u"x.invalid", 1, 0, AF_INET, SOCK_STREAM, 0), 0);
+    EXPECT_NE(resolver.ResolvePort(u"x.invalid", 1, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(resolver.ResultAt(0), nullptr);
 }
 
@@ -91,12 +96,12 @@ TEST_P(SocketAddrBothResolvers, BadInputEndsInACode) {
         int expected;
     };
     const Case cases[] = {
-        {"null host", nullptr, u"80", 0, 0, SOCK_STREAM, -1},
-        {"null service", u"127.0.0.1", nullptr, 0, 0, SOCK_STREAM, -1},
-        {"unknown service, stream", u"127.0.0.1", u"no-such-service", 0, 0, SOCK_STREAM, 10109},
-        {"family out of range", u"127.0.0.1", u"80", 0, 12345, SOCK_STREAM, 10047},
+        {"null host", nullptr, u"80", 0, 0, kStream, -1},
+        {"null service", u"127.0.0.1", nullptr, 0, 0, kStream, -1},
+        {"unknown service, stream", u"127.0.0.1", u"no-such-service", 0, 0, kStream, 10109},
+        {"family out of range", u"127.0.0.1", u"80", 0, 12345, kStream, 10047},
         {"socket type out of range", u"127.0.0.1", u"80", 0, 0, 99, 10044},
-        {"numeric flag with a name", u"localhost", u"80", AI_NUMERICHOST, 0, SOCK_STREAM, 11001},
+        {"numeric flag with a name", u"localhost", u"80", kNumericHost, 0, kStream, 11001},
     };
     for (const Case& c : cases) {
         CSocketAddr resolver;
@@ -111,11 +116,11 @@ TEST_P(SocketAddrBothResolvers, BadInputEndsInACode) {
 
 TEST_P(SocketAddrBothResolvers, PortsAtTheEdges) {
     CSocketAddr resolver;
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 0, 0, AF_INET, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 0, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.1:0");
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 65535, 0, AF_INET, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 65535, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.1:65535");
-    EXPECT_NE(resolver.ResolvePort(u"127.0.0.1", -1, 0, AF_INET, SOCK_STREAM, 0), 0);
+    EXPECT_NE(resolver.ResolvePort(u"127.0.0.1", -1, 0, kIpv4, kStream, 0), 0);
     EXPECT_EQ(resolver.ResultAt(0), nullptr);
 }
 
@@ -130,16 +135,29 @@ TEST_P(SocketAddrBothResolvers, HostNamesOfAnyLengthAndContent) {
         std::u16string(5000, u'b'),
         std::u16string(1, char16_t(0xD800)) + u".invalid",
         u"\u00e9t\u00e9.invalid",
-        u"",
         u"...",
         u"a..b.invalid",
     };
     for (const std::u16string& host : hosts) {
         CSocketAddr resolver;
-        const int result = resolver.Resolve(host.c_str(), u"80", 0, 0, SOCK_STREAM, 0);
+        const int result = resolver.Resolve(host.c_str(), u"80", 0, 0, kStream, 0);
         EXPECT_NE(result, 0) << WideToNarrow(host).substr(0, 40);
         EXPECT_EQ(resolver.ResultAt(0), nullptr);
     }
+    CSocketAddr resolver;
+    const int empty = resolver.Resolve(u"", u"80", 0, 0, kStream, 0);
+#ifdef _WIN32
+    // To the Windows resolver an empty name is the local computer, whose addresses it lists.
+    // The built-in resolver hands it to gethostbyname, which answers with the local computer on
+    // Windows and refuses it on Wine, so that case is not pinned here.
+    if (GetParam() == ResolverChoice::kSystem) {
+        EXPECT_EQ(empty, 0);
+        EXPECT_NE(resolver.ResultAt(0), nullptr);
+    }
+#else
+    EXPECT_NE(empty, 0) << "an empty name is no host";
+    EXPECT_EQ(resolver.ResultAt(0), nullptr);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolvers, SocketAddrBothResolvers,
@@ -148,22 +166,29 @@ INSTANTIATE_TEST_SUITE_P(Resolvers, SocketAddrBothResolvers,
                              return info.param == ResolverChoice::kBuiltin ? "Builtin" : "System";
                          });
 
-TEST(ResolverTable, SystemAndBuiltinAgreeOnTheFirstIpv4Address) {
-    SelectResolverForTesting(ResolverChoice::kSystem);
+class ResolverTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SocketLibrary().Start());
+        SelectResolverForTesting(ResolverChoice::kSystem);
+    }
+    void TearDown() override { SelectResolverForTesting(ResolverChoice::kSystem); }
+};
+
+TEST_F(ResolverTable, SystemAndBuiltinAgreeOnTheFirstIpv4Address) {
     CSocketAddr resolver;
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
     const std::string viaSystem = AddressOf(resolver.ResultAt(0));
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
+    CAddressHints hints;
+    hints.socketType = kStream;
     addrinfo* builtin = nullptr;
-    ASSERT_EQ(BuiltinGetAddrInfo("127.0.0.1", "80", &hints, &builtin), 0);
+    ASSERT_EQ(ResolveWithHints(&BuiltinGetAddrInfo, "127.0.0.1", "80", hints, &builtin), 0);
     EXPECT_EQ(AddressOf(builtin), viaSystem);
     EXPECT_EQ(viaSystem, "127.0.0.1:80");
     BuiltinFreeAddrInfo(builtin);
 }
 
-TEST(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
-    SelectResolverForTesting(ResolverChoice::kSystem);
+TEST_F(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
     const char* const names[] = {"getaddrinfo", "getnameinfo", "freeaddrinfo"};
     CResolverRow before[kResolverRowCount];
     for (std::size_t row = 0; row < kResolverRowCount; ++row) {
@@ -172,7 +197,7 @@ TEST(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
     }
     EXPECT_EQ(before[0].entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
     CSocketAddr resolver;
-    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, SOCK_STREAM, 0), 0);
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
     for (std::size_t row = 0; row < kResolverRowCount; ++row) {
         const CResolverRow after = ResolverTableRow(row);
         EXPECT_STREQ(after.name, names[row]);
@@ -181,43 +206,13 @@ TEST(ResolverTable, TheLoadReplacesAllThreeRowsTogether) {
     EXPECT_EQ(ResolverTableRow(kResolverRowCount).entry, nullptr);
 }
 
-TEST(ResolverTable, BuiltinSelectionIsNeverReplaced) {
+TEST_F(ResolverTable, BuiltinSelectionIsNeverReplaced) {
     SelectResolverForTesting(ResolverChoice::kBuiltin);
-    {
-        CSocketAddr resolver;
-        ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, SOCK_STREAM, 0), 0);
-        EXPECT_EQ(ResolverTableRow(0).entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
-        EXPECT_EQ(resolver.ResultAt(0)->ai_flags & AI_NUMERICHOST, AI_NUMERICHOST)
-            << "the built-in resolver marks numeric hosts";
-    }
-    SelectResolverForTesting(ResolverChoice::kSystem);
-}
-
-TEST(SocketErrorMap, TranslatesToWindowsSocketsNumbers) {
-    const std::pair<int, int> errnoCases[] = {
-        {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060},    {ECONNRESET, 10054}, {ENETUNREACH, 10051},
-        {EHOSTUNREACH, 10065}, {EPIPE, 10054},        {ENOTCONN, 10057},   {EADDRINUSE, 10048},
-        {ENOMEM, 8},           {EAFNOSUPPORT, 10047}, {0, 10107},          {-5, 10107},
-    };
-    for (const auto& [posix, windows] : errnoCases) {
-        EXPECT_EQ(SocketErrorFromErrno(posix), windows) << posix;
-    }
-    const std::pair<int, int> addrInfoCases[] = {
-        {0, 0},
-        {EAI_NONAME, 11001},
-        {EAI_AGAIN, 11002},
-        {EAI_FAIL, 11003},
-        {EAI_MEMORY, 8},
-        {EAI_SERVICE, 10109},
-        {EAI_FAMILY, 10047},
-        {EAI_SOCKTYPE, 10044},
-        {EAI_BADFLAGS, 10022},
-        {EAI_SYSTEM, 10061},
-        {-12345, 11003},
-    };
-    for (const auto& [posix, windows] : addrInfoCases) {
-        EXPECT_EQ(SocketErrorFromAddrInfo(posix, ECONNREFUSED), windows) << posix;
-    }
+    CSocketAddr resolver;
+    ASSERT_EQ(resolver.ResolvePort(u"127.0.0.1", 80, 0, 0, kStream, 0), 0);
+    EXPECT_EQ(ResolverTableRow(0).entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
+    EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(0)).flags & kNumericHost, kNumericHost)
+        << "the built-in resolver marks numeric hosts";
 }
 
 }  // namespace
