@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "platform/exclusive_file.h"
+#include "platform/file_in_use_error.h"
 #include "platform/file_operations.h"
 #include "platform/file_search.h"
-#include "platform/file_use_probe.h"
-#include "platform/native_path.h"
 #include "platform/path_join.h"
 #include "platform/text_conversion.h"
 #include "tests/support/child_process.h"
@@ -44,14 +43,6 @@ TEST(PathJoin, PutsOneSeparatorBetweenFolderAndName) {
     EXPECT_EQ(JoinPath(u"/data/Ombrix", u"Log"),
               std::u16string(u"/data/Ombrix") + kPathSeparator + u"Log");
     EXPECT_EQ(JoinPath(u"", u"Log"), std::u16string(1, kPathSeparator) + u"Log");
-}
-
-TEST(NativePath, RefusesPathsTheSystemCannotName) {
-    std::string native;
-    EXPECT_TRUE(NativePathOf(u"/tmp/caf\u00E9", native));
-    EXPECT_EQ(native, "/tmp/caf\xC3\xA9");
-    EXPECT_FALSE(NativePathOf(std::u16string(u"/tmp/a\0b", 8), native)) << "embedded zero";
-    EXPECT_FALSE(NativePathOf(u"", native));
 }
 
 TEST(FileOperations, DeleteRemovesOnlyWhatExists) {
