@@ -8,3 +8,7 @@
 inline bool IsNameablePath(WideView path) noexcept {
     return !path.empty() && path.find(u'\0') == WideView::npos;
 }
+
+// The path as terminated text, the form the wide system calls take; false for a path that is
+// not nameable. Exhausted memory raises CHresultException(E_OUTOFMEMORY).
+bool TerminatedPathOf(WideView path, WideString& terminated);
