@@ -1,7 +1,8 @@
 // 8-bit text on Windows is the calling thread's ANSI code page (CP_THREAD_ACP). Going to
 // 8 bits, a character the code page cannot hold becomes the code page's default character,
 // and an unpaired surrogate becomes "?" as on every platform; going to UTF-16, a byte
-// sequence the code page does not define becomes U+FFFD, as the system's conversion gives.
+// sequence the code page does not define becomes the code page's default character, as the
+// system's conversion gives it.
 // Texts longer than an int can count are converted in pieces that never split a character.
 #include <windows.h>
 

@@ -1,5 +1,14 @@
-// CChildProcess: what both platforms share, the cutting of the collected output into lines.
+// CChildProcess: what both platforms share, the start from the constructor, the end in the
+// destructor and the cutting of the collected output into lines.
 #include "tests/support/child_process.h"
+
+CChildProcess::CChildProcess(const std::vector<std::string>& argv) {
+    Start(argv);
+}
+
+CChildProcess::~CChildProcess() {
+    Kill();
+}
 
 bool CChildProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -13,7 +13,7 @@
 
 class CChildProcess {
 public:
-    CChildProcess();
+    CChildProcess() = default;
     // Starts argv at once (see Start); Started() tells whether it ran.
     explicit CChildProcess(const std::vector<std::string>& argv);
     ~CChildProcess();
@@ -60,10 +60,17 @@ private:
     int pid_ = -1;
 #ifdef _WIN32
     // The output pipe with the overlapped read in flight on it, so that no wait is unbounded.
+    // Its deleter is defined where the pipe is, so the shared code never needs its insides.
     class COutputPipe;
+    struct COutputPipeDelete {
+        COutputPipeDelete() = default;
+        // Takes over a pipe from std::make_unique.
+        COutputPipeDelete(std::default_delete<COutputPipe>) {}
+        void operator()(COutputPipe* pipe) const;
+    };
     void* process_ = nullptr;
     void* input_ = nullptr;
-    std::unique_ptr<COutputPipe> output_;
+    std::unique_ptr<COutputPipe, COutputPipeDelete> output_;
 #else
     int pidDescriptor_ = -1;
     int input_ = -1;

@@ -52,16 +52,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-CChildProcess::CChildProcess() = default;
-
-CChildProcess::CChildProcess(const std::vector<std::string>& argv) {
-    Start(argv);
-}
-
-CChildProcess::~CChildProcess() {
-    Kill();
-}
-
 bool CChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                           bool captureErrors) {
     Kill();

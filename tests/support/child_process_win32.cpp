@@ -282,14 +282,8 @@ private:
     bool ended_ = false;
 };
 
-CChildProcess::CChildProcess() = default;
-
-CChildProcess::CChildProcess(const std::vector<std::string>& argv) {
-    Start(argv);
-}
-
-CChildProcess::~CChildProcess() {
-    Kill();
+void CChildProcess::COutputPipeDelete::operator()(COutputPipe* pipe) const {
+    std::default_delete<COutputPipe>()(pipe);
 }
 
 bool CChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
