@@ -1,7 +1,8 @@
 // Windows file semantics the run relies on: the exclusive open shares nothing, so while it
 // holds a file even the most sharing opener, a delete and a move are refused, and it refuses a
 // file that any other handle holds, however much that handle shares. The product's way of
-// holding its log (the stand-in's hold-log mode) keeps the log in place the same way.
+// holding its log (the stand-in's hold-log mode) keeps the log in place the same way, and the
+// stand-in holds nothing it did not open itself.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -102,6 +103,21 @@ TEST(StandIn, RefusesUnknownModesAndMissingFiles) {
     EXPECT_FALSE(holder.StartHolding((folder.Path() / "missing.log").string()));
     ASSERT_TRUE(holder.WaitForExit(std::chrono::seconds(10), exitCode));
     EXPECT_EQ(exitCode, 1);
+}
+
+TEST(StandIn, InheritsNoHandleOfTheTest) {
+    CTempFolder folder;
+    folder.Write("OmbrixLog.2.Runner.log", "x");
+    const auto path = JoinPath(folder.WidePath(), u"OmbrixLog.2.Runner.log");
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    const HANDLE held = CreateFileW(ToWideCall(path.c_str()), GENERIC_READ, 0, &inheritable,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    CChildProcess product;
+    ASSERT_TRUE(product.StartIdle());
+    CloseHandle(held);
+    CExclusiveFile file;
+    EXPECT_TRUE(file.Open(path)) << "the child holds no copy of the test's handle";
 }
 
 }  // namespace

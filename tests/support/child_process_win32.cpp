@@ -24,6 +24,7 @@ constexpr DWORD kPieceSize = 4096;
 // Bound on the waits that end a child: the process going after TerminateProcess, a cancelled
 // read completing, and the output left in the pipe once the process has gone.
 constexpr DWORD kEndingWait = 10000;
+// The status a shell reports for a process that SIGKILL ended, as on POSIX.
 constexpr DWORD kKilledExitCode = 137;
 
 struct CHandleCloser {
@@ -242,7 +243,6 @@ public:
     COutputPipe& operator=(const COutputPipe&) = delete;
 
     bool Usable() const { return pipe_ && event_; }
-    bool Ended() const { return ended_; }
 
     // The event that signals output, a read being started for it; null once the output ended.
     HANDLE Arrival() {
@@ -369,7 +369,7 @@ bool CChildProcess::WaitForExit(std::chrono::milliseconds timeout, int& exitCode
 }
 
 void CChildProcess::Kill() {
-    if (process_ != nullptr && pid_ > 0) {
+    if (process_ != nullptr) {
         TerminateProcess(process_, kKilledExitCode);
         WaitForSingleObject(process_, kEndingWait);
     }
