@@ -1,10 +1,12 @@
-// CHeapBlock: one block of bytes on the heap, owned and freed by the object. Allocation and
-// resizing report a refused block by false instead of throwing, and resizing keeps the
-// content up to the smaller size, as the body readers need for their working storage.
+// CHeapBlock: one block of bytes on the process heap, owned and freed by the object.
+// Allocation and resizing report a refused block by false instead of throwing, and resizing
+// keeps the content up to the smaller size, as the body readers need for their working storage.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/process_heap.h"
 
 class CHeapBlock {
 public:
@@ -22,6 +24,7 @@ public:
     std::size_t Size() const noexcept { return size_; }
 
 private:
+    CProcessHeap heap_;
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
 };

@@ -1,7 +1,6 @@
 // CResponseBuffer: growth rule and the zero byte kept behind the held bytes.
 #include "http/response_buffer.h"
 
-#include <cstdlib>
 #include <cstring>
 
 CResponseBuffer::CResponseBuffer() noexcept : data_(inline_) {
@@ -53,12 +52,12 @@ bool CResponseBuffer::Grow(std::uint32_t count) noexcept {
     }
     std::uint8_t* block = nullptr;
     if (data_ == inline_) {
-        block = static_cast<std::uint8_t*>(std::malloc(capacity));
+        block = static_cast<std::uint8_t*>(heap_.Allocate(capacity));
         if (block != nullptr) {
             std::memcpy(block, inline_, length_ + 1);
         }
     } else {
-        block = static_cast<std::uint8_t*>(std::realloc(data_, capacity));
+        block = static_cast<std::uint8_t*>(heap_.Reallocate(data_, capacity));
     }
     if (block == nullptr) {
         return false;
@@ -75,7 +74,7 @@ void CResponseBuffer::Clear() noexcept {
 
 void CResponseBuffer::Release() noexcept {
     if (data_ != inline_) {
-        std::free(data_);
+        heap_.Free(data_);
         data_ = inline_;
     }
     capacity_ = kInlineSize;

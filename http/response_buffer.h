@@ -1,11 +1,13 @@
 // CResponseBuffer: the raw bytes of a response as they come off the wire. Up to 4095 bytes
 // live in an area inside the object; beyond that the content moves to a heap block that
-// grows by at least 4096 bytes, and by half its size once that is more. A zero byte always
-// follows the held bytes, so byte scans may rely on it. The storage never shrinks until
-// Release.
+// grows by at least 4096 bytes, and by half its size once that is more. Blocks come from the
+// process heap, taken when the buffer is made. A zero byte always follows the held bytes, so
+// byte scans may rely on it. The storage never shrinks until Release.
 #pragma once
 
 #include <cstdint>
+
+#include "platform/process_heap.h"
 
 class CResponseBuffer {
 public:
@@ -33,6 +35,7 @@ public:
 private:
     bool Grow(std::uint32_t count) noexcept;
 
+    CProcessHeap heap_;
     std::uint8_t* data_;
     std::uint32_t length_ = 0;
     std::uint32_t capacity_ = kInlineSize;

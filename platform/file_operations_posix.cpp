@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/file_in_use_error.h"
 #include "platform/file_use_probe.h"
 #include "platform/native_path.h"
 

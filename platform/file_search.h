@@ -1,7 +1,10 @@
 // CFileSearch: the names in one folder that begin with a given prefix (the sweep's
 // "OmbrixLog.*"). The folder is read once, when the search starts, and the names are then
 // handed out one by one, so files that appear while the caller works through the list (its
-// own archives, say) are never handed out. Letter case counts, as it does in POSIX names.
+// own archives, say) are never handed out. Matching follows the platform's own file-name
+// rules: on POSIX the name must begin with the prefix byte for byte, so letter case counts; on
+// Windows the system's pattern prefix + "*" decides, so letter case is ignored and "OmbrixLog."
+// also finds a file named just "OmbrixLog".
 #pragma once
 
 #include <cstddef>

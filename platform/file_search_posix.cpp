@@ -51,11 +51,3 @@ bool CFileSearch::First(WideView folder, WideView prefix, WideString& name) try 
 } catch (const std::bad_alloc&) {
     throw CHresultException(E_OUTOFMEMORY);
 }
-
-bool CFileSearch::Next(WideString& name) {
-    if (next_ >= names_.size()) {
-        return false;
-    }
-    name = names_[next_++];
-    return true;
-}

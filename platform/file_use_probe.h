@@ -5,9 +5,6 @@
 
 #include <cstdint>
 
-// Error number the file operations report for a file that is in use.
-extern const std::uint32_t kErrorFileInUse;
-
 // True when any descriptor of any process that can be inspected, this one included, refers
 // to the file (device, inode), except this process's own descriptor ownDescriptor (-1: none).
 // True as well when the process table cannot be read at all: a file that might be in use is

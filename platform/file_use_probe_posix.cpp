@@ -10,13 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "platform/process_list.h"
-
-const std::uint32_t kErrorFileInUse = EBUSY;
 
 namespace {
 

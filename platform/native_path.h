@@ -1,4 +1,5 @@
-// The platform's own spelling of a UTF-16 path: UTF-8 bytes on POSIX.
+// The POSIX spelling of a UTF-16 path: the UTF-8 bytes its system calls take. Windows has no
+// such step: there paths stay UTF-16 all the way to the wide system calls.
 #pragma once
 
 #include <string>

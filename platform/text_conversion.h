@@ -1,7 +1,8 @@
 // The one pair of conversions between 8-bit text and UTF-16. The 8-bit side is the thread's
 // ANSI code page on Windows and UTF-8 on POSIX. Text the target cannot hold becomes the
-// default character: "?" for an unpaired surrogate going to 8 bits, U+FFFD for an invalid
-// 8-bit sequence going to UTF-16. Exhausted memory raises CHresultException(E_OUTOFMEMORY).
+// default character: "?" for an unpaired surrogate going to 8 bits, and for an invalid 8-bit
+// sequence going to UTF-16 U+FFFD on POSIX, the code page's own default character on Windows
+// (U+30FB in code page 932). Exhausted memory raises CHresultException(E_OUTOFMEMORY).
 #pragma once
 
 #include <string>

@@ -1,7 +1,8 @@
 // 8-bit text on Windows is the calling thread's ANSI code page (CP_THREAD_ACP). Going to
 // 8 bits, a character the code page cannot hold becomes the code page's default character,
 // and an unpaired surrogate becomes "?" as on every platform; going to UTF-16, a byte
-// sequence the code page does not define becomes U+FFFD, as the system's conversion gives.
+// sequence the code page does not define becomes the code page's default character, as the
+// system's conversion gives it.
 // Texts longer than an int can count are converted in pieces that never split a character.
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include "platform/hresult_exception.h"
 #include "platform/text_conversion.h"
 #include "platform/utf8_encoding.h"
+#include "platform/wide_call_text.h"
 
 namespace {
 
@@ -37,17 +39,13 @@ int WidePieceLength(std::u16string_view text) {
     return static_cast<int>(length);
 }
 
-const wchar_t* AsWide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
 // Decodes piece into out[at..] (room units left); returns the units the piece decodes to.
 int DecodePiece(std::string_view piece, char16_t* out, int room) {
     if (piece.empty()) {
         return 0;
     }
     return MultiByteToWideChar(CP_THREAD_ACP, 0, piece.data(), static_cast<int>(piece.size()),
-                               reinterpret_cast<wchar_t*>(out), room);
+                               ToWideCall(out), room);
 }
 
 // Encodes a piece free of unpaired surrogates. No best-fit mapping: a character the code page
@@ -58,7 +56,7 @@ int EncodePiece(std::u16string_view piece, char* out, int room) {
         return 0;
     }
     const auto encode = [&](DWORD flags) {
-        return WideCharToMultiByte(CP_THREAD_ACP, flags, AsWide(piece.data()),
+        return WideCharToMultiByte(CP_THREAD_ACP, flags, ToWideCall(piece.data()),
                                    static_cast<int>(piece.size()), out, room, nullptr, nullptr);
     };
     const int result = encode(WC_NO_BEST_FIT_CHARS);

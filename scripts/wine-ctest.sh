@@ -30,9 +30,10 @@ trap finish EXIT
 if [ "${WINE_KEEP_PREFIX:-0}" != 1 ]; then
   rm -rf "$WINEPREFIX"
 fi
-# The server starts in the prefix folder, so the folder must exist before wineboot fills it.
+# The server starts in the prefix folder, so the folder must exist first; it keeps no handle on
+# this script's output, or a pipe reading that output would stay open while the server lives.
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1
 wineboot -u </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 

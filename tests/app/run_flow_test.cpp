@@ -25,9 +25,10 @@ constexpr std::uint32_t kSeedFor1000 = 30091;  // r = 32767
 
 const std::string kLog = "Ombrix/Log/";
 
-// Linux never hands out a process identifier of 2^22 (the ceiling of pid_max) or more, so a
-// log carrying this one always belongs to a process that is not running.
-const std::string kNoProcess = "4194304";
+// A log carrying this identifier always belongs to a process that is not running: Linux never
+// hands out an identifier of 2^22 (the ceiling of pid_max) or more, and Windows hands out
+// multiples of 4 only.
+const std::string kNoProcess = "4194305";
 
 // Posted file name -> the name and bytes of the archive's one entry ("", "" for none).
 using Posted = std::map<std::string, std::pair<std::string, std::string>>;
@@ -193,7 +194,7 @@ TEST_F(RunFlow, OnlyTheRunnerLogPresentStillSweeps) {
 TEST_F(RunFlow, ACurrentLogHeldOpenStaysWhereItIs) {
     CChildProcess product;
     // The product's log identifier is its process identifier, as the sweep expects.
-    ASSERT_TRUE(product.Start({"/bin/sh", "-c", "read x"}));
+    ASSERT_TRUE(product.StartIdle());
     const std::string id = std::to_string(product.Pid());
     const auto streamer = data_.Write(kLog + "OmbrixLog." + id + ".Streamer.log", "live");
     WriteLog("OmbrixLog." + id + ".Runner.log", "runner");
@@ -208,7 +209,7 @@ TEST_F(RunFlow, ACurrentLogHeldOpenStaysWhereItIs) {
 
 TEST_F(RunFlow, SweepSparesRunningProcessesAndSendsTheRest) {
     CChildProcess product;
-    ASSERT_TRUE(product.Start({"/bin/sh", "-c", "read x"}));
+    ASSERT_TRUE(product.StartIdle());
     const std::string id = std::to_string(product.Pid());
     WriteLog("OmbrixLog." + id + ".Runner.log", "running");
     WriteLog("OmbrixLog.00" + id + ".Streamer.log", "running, leading zeros");

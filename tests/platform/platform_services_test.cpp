@@ -16,7 +16,7 @@ bool Contains(const std::vector<std::uint32_t>& ids, std::uint32_t id) {
 
 TEST(ProcessList, SeesAChildWhileItRunsAndNotAfter) {
     CChildProcess child;
-    ASSERT_TRUE(child.Start({"/bin/sh", "-c", "read x"}));
+    ASSERT_TRUE(child.StartIdle());
     const std::uint32_t pid = child.Pid();
     std::vector<std::uint32_t> ids;
     ASSERT_TRUE(ReadRunningProcessIds(ids));

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,18 @@ public:
 
     // Starts argv[0], looked up on PATH, with argv. Entries "NAME=value" of env replace or
     // add to the test's own environment. With captureErrors the child's standard error joins
-    // its standard output; otherwise it stays the test's.
+    // its standard output; otherwise it stays the test's. On Windows the texts are UTF-8, as
+    // std::filesystem spells paths there, and the arguments are quoted by the rules of the
+    // C library's command-line split.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                bool captureErrors = false);
-    // Starts a shell that opens path for reading and writing as its descriptor 3, as a product
-    // process holds its log, and returns once the file is open.
+    // Starts a process that runs until it is ended: a stand-in for a running product process
+    // whose identifier a log carries (POSIX: a shell waiting for input; Windows: the stand-in
+    // program built with the tests). Returns once the process has told its identifier.
+    bool StartIdle(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Starts a process that opens path for reading and writing, as a product process holds its
+    // log (POSIX: a shell with the file as its descriptor 3; Windows: the stand-in program,
+    // without sharing), and returns once the file is open.
     bool StartHolding(const std::string& path,
                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
@@ -38,9 +46,11 @@ public:
     // Waits up to timeout for the child to end, collecting its output. exitCode is its exit
     // status, or 128 + the signal number when a signal ended it.
     bool WaitForExit(std::chrono::milliseconds timeout, int& exitCode);
+    // Closes the child's standard input, so that a child reading it sees its end.
+    void CloseInput();
     // Output collected and not yet taken by ReadLine.
     const std::string& Output() const { return pending_; }
-    // Ends the child at once (SIGKILL) and reaps it.
+    // Ends the child at once (SIGKILL; TerminateProcess on Windows) and reaps it.
     void Kill();
 
 private:
@@ -48,8 +58,23 @@ private:
     void CloseDescriptors();
 
     int pid_ = -1;
+#ifdef _WIN32
+    // The output pipe with the overlapped read in flight on it, so that no wait is unbounded.
+    // Its deleter is defined where the pipe is, so the shared code never needs its insides.
+    class COutputPipe;
+    struct COutputPipeDelete {
+        COutputPipeDelete() = default;
+        // Takes over a pipe from std::make_unique.
+        COutputPipeDelete(std::default_delete<COutputPipe>) {}
+        void operator()(COutputPipe* pipe) const;
+    };
+    void* process_ = nullptr;
+    void* input_ = nullptr;
+    std::unique_ptr<COutputPipe, COutputPipeDelete> output_;
+#else
     int pidDescriptor_ = -1;
     int input_ = -1;
     int output_ = -1;
+#endif
     std::string pending_;
 };

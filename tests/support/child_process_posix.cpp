@@ -52,14 +52,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-CChildProcess::CChildProcess(const std::vector<std::string>& argv) {
-    Start(argv);
-}
-
-CChildProcess::~CChildProcess() {
-    Kill();
-}
-
 bool CChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                           bool captureErrors) {
     Kill();
@@ -102,6 +94,12 @@ bool CChildProcess::Start(const std::vector<std::string>& argv, const std::vecto
     return true;
 }
 
+bool CChildProcess::StartIdle(std::chrono::milliseconds timeout) {
+    std::string line;
+    return Start({"/bin/sh", "-c", "echo $$; read x"}) && ReadLine(line, timeout) &&
+           line == std::to_string(pid_);
+}
+
 bool CChildProcess::StartHolding(const std::string& path, std::chrono::milliseconds timeout) {
     std::string line;
     return Start({"/bin/sh", "-c", "exec 3<>\"$1\" || exit 1; echo ready; read x", "sh", path}) &&
@@ -130,24 +128,6 @@ bool CChildProcess::Fetch(Clock::time_point deadline) {
         }
         pending_.append(buffer, static_cast<std::size_t>(got));
         return true;
-    }
-}
-
-bool CChildProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const std::size_t end = pending_.find('\n');
-        if (end != std::string::npos) {
-            line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            return true;
-        }
-        if (!Fetch(deadline)) {
-            return false;
-        }
     }
 }
 
@@ -191,6 +171,13 @@ void CChildProcess::Kill() {
         pid_ = -1;
     }
     CloseDescriptors();
+}
+
+void CChildProcess::CloseInput() {
+    if (input_ >= 0) {
+        close(input_);
+        input_ = -1;
+    }
 }
 
 void CChildProcess::CloseDescriptors() {

@@ -1,0 +1,36 @@
+// The stand-in's path: the folder of the running test program (GetModuleFileNameW, read into a
+// buffer that grows while the name is cut short) and the stand-in's file name.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/stand_in_program.h"
+
+namespace {
+
+// Longer than any path the wide calls accept.
+constexpr DWORD kLongestModuleName = 32768;
+
+std::wstring OwnProgramPath() {
+    std::wstring path;
+    for (DWORD size = MAX_PATH; size <= kLongestModuleName; size *= 2) {
+        path.resize(size);
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+        if (length == 0) {
+            return std::wstring();
+        }
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+    }
+    return std::wstring();
+}
+
+}  // namespace
+
+std::string StandInProgram() {
+    const std::filesystem::path folder = std::filesystem::path(OwnProgramPath()).parent_path();
+    return (folder / L"ombrix_stand_in.exe").string();
+}
