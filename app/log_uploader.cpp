@@ -2,7 +2,6 @@
 // by design: a log is offered once, and nothing is ever reported.
 #include "app/log_uploader.h"
 
-#include <cerrno>
 #include <limits>
 #include <memory>
 #include <new>
@@ -11,6 +10,7 @@
 #include "app/archive_name.h"
 #include "app/zip_archive.h"
 #include "platform/exclusive_file.h"
+#include "platform/file_errors.h"
 #include "platform/file_operations.h"
 #include "platform/path_join.h"
 
@@ -51,7 +51,7 @@ HResult CLogUploader::PostArchiveFile(const WideString& url, const WideString& f
         status = HresultFromError(file.LastError());
     } else if (size > std::numeric_limits<std::uint32_t>::max()) {
         // Loading only the low 32 bits of the size would post a cut-off archive.
-        status = HresultFromError(EFBIG);
+        status = HresultFromError(kErrorFileTooLarge);
     }
     if (status != kHresultOk) {
         file.Close();

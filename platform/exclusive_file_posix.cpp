@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/file_in_use_error.h"
+#include "platform/file_errors.h"
 #include "platform/file_use_probe.h"
 #include "platform/native_path.h"
 

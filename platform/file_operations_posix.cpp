@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/file_in_use_error.h"
+#include "platform/file_errors.h"
 #include "platform/file_use_probe.h"
 #include "platform/native_path.h"
 

@@ -16,6 +16,9 @@ stand_in=${2:?stand-in program}
 address=${3:?receiver address}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 : "${WINEPREFIX:?run this through scripts/wine-ctest.sh, which sets up the Wine prefix}"
+# Wine spells Unix file names in the locale's character set, and under C it has none beyond
+# ASCII; C.UTF-8 names every file while the ANSI code page stays 1252.
+export LC_ALL=C.UTF-8
 
 work=$(mktemp -d)
 receiver_pid=

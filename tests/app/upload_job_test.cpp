@@ -100,6 +100,7 @@ TEST(UploadJob, ALogHeldByAnotherProcessIsNeitherReadNorDeleted) {
     CLogUploader().UploadLog(recorder.Url(), folder.WidePath(), u"OmbrixLog.77.Runner.log", u"S1");
     EXPECT_TRUE(PostedEntries(recorder).empty()) << "an archive with no entry is posted";
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"OmbrixLog.77.Runner.log"});
+    holder.Kill();  // Windows lets nobody read a file held without sharing, the test included
     EXPECT_EQ(folder.Read("OmbrixLog.77.Runner.log"), "live log");
 }
 
@@ -113,6 +114,7 @@ TEST(UploadJob, AnArchivePlaceInUseIsNotOverwritten) {
     CLogUploader().UploadLog(recorder.Url(), folder.WidePath(), u"OmbrixLog07.1.Runner.log", u"S1");
     EXPECT_TRUE(recorder.Uploads().empty()) << "no archive could be made, nothing posted";
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"OmbrixLog07.1.Runner.zip"});
+    holder.Kill();
     EXPECT_EQ(folder.Read("OmbrixLog07.1.Runner.zip"), "someone else's file");
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/exclusive_file.h"
-#include "platform/file_in_use_error.h"
+#include "platform/file_errors.h"
 #include "platform/file_operations.h"
 #include "platform/file_search.h"
 #include "platform/path_join.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/exclusive_file.h"
-#include "platform/file_in_use_error.h"
+#include "platform/file_errors.h"
 #include "platform/file_operations.h"
 #include "platform/path_join.h"
 #include "platform/wide_call_text.h"
