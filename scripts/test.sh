@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: a plain build with ctest, the same tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang), then each libFuzzer target for a bounded time.
-# Installs whatever it needs that is missing (Debian). Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer (clang), each libFuzzer target for a bounded time, then the
+# Windows build (MinGW-w64) with its tests under Wine. Installs whatever it needs that is
+# missing (Debian). Exits non-zero on any failure.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,4 +42,8 @@ for target in build/sanitize/fuzz/fuzz_*; do
   grep -E '^(stat::number_of_executed_runs|Done)' "$work/log" || true
   rm -rf "$work"
 done
+
+echo "== Windows build (MinGW-w64) and its tests under Wine =="
+scripts/build-windows.sh build/win
+scripts/wine-ctest.sh build/win
 echo "== all tests passed =="
