@@ -3,7 +3,7 @@
 // and a call that fails or never leaves room gives no list at all.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -23,9 +23,7 @@ struct CFakeList {
             return false;
         }
         const std::size_t fitting = std::min<std::size_t>(count, bytes / sizeof(std::uint32_t));
-        std::vector<std::uint32_t> ids(fitting);
-        std::iota(ids.begin(), ids.end(), 1U);
-        std::memcpy(buffer, ids.data(), fitting * sizeof(std::uint32_t));
+        std::iota(buffer, buffer + fitting, 1U);
         written = static_cast<std::uint32_t>(fitting * sizeof(std::uint32_t));
         return true;
     }
