@@ -71,8 +71,9 @@ private:
         return url_.schemeKind == SchemeFile ? Step::kAuthorityDone : Step::kContinue;
     }
 
-    // A colon after the scheme: what follows is a port (before "/", "?" or the end) or a
-    // password (before "@").
+    // A colon after the scheme: what follows, up to "/", "@" or the end, is a port or (before
+    // "@") a password. Only as a port does the text end at a "?", which then starts the query,
+    // so that "http://h:81?q" keeps its query while a password may hold a "?".
     Step OnAuthorityColon() {
         char16_t second[kPortTextSize + 1];
         std::uint32_t length = 0;
@@ -89,9 +90,11 @@ private:
             if (!url_.SetHost(Segment())) {
                 return Step::kFail;
             }
+            const std::uint32_t portLength = QueryMarkOrEnd(second, length);
+            second[portLength] = 0;
             url_.port = ReadPort(second);
             hostSeen_ = portSeen_ = true;
-            pos_ = at;
+            pos_ = pos_ + 1 + portLength;
         } else {
             if (userSeen_ || !url_.SetUserText(Segment()) || !url_.SetPasswordText(second)) {
                 return Step::kFail;
@@ -159,9 +162,15 @@ private:
         return true;
     }
 
-    // The port text also stops before "?", so that "http://h:81?q" keeps its query.
-    static bool EndsPortOrPassword(char16_t c) {
-        return c == 0 || c == u'/' || c == u'@' || c == u'?';
+    static bool EndsPortOrPassword(char16_t c) { return c == 0 || c == u'/' || c == u'@'; }
+
+    // The length of text up to its first "?", or its whole length.
+    static std::uint32_t QueryMarkOrEnd(const char16_t* text, std::uint32_t length) {
+        std::uint32_t at = 0;
+        while (at < length && text[at] != u'?') {
+            ++at;
+        }
+        return at;
     }
 
     // Decimal reading as the C library does it: leading white space, an optional sign,
