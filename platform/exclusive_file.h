@@ -1,6 +1,8 @@
 // CExclusiveFile: an existing regular file opened for reading by this object alone. The open
 // is refused when any other opener holds the file, this process's other handles included,
-// so a log in use is never read and an archive is never read while it is being written.
+// so a log in use is never read and an archive is never read while it is being written. A
+// name that is a symbolic link (a reparse point on Windows) is refused, never followed: only
+// the folder's own files are read.
 // The handle is closed by Close or the destructor.
 #pragma once
 
@@ -15,8 +17,8 @@ public:
     CExclusiveFile(const CExclusiveFile&) = delete;
     CExclusiveFile& operator=(const CExclusiveFile&) = delete;
 
-    // Opens the file at path; false when it is missing, not a regular file, in use, or the
-    // open fails. A file that is already open is closed first.
+    // Opens the file at path; false when it is missing, a link, not a regular file, in use, or
+    // the open fails. A file that is already open is closed first.
     bool Open(WideView path);
     // Size in bytes of the open file.
     bool Size(std::uint64_t& size);

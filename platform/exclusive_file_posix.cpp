@@ -1,5 +1,6 @@
 // CExclusiveFile on POSIX. The open is non-blocking so that a FIFO named like a log cannot
-// stall the run, and only regular files are accepted. Reads continue past short transfers
+// stall the run, it never follows a symbolic link (the link fails to open like a missing file,
+// so a file outside the log folder is never read), and only regular files are accepted. Reads continue past short transfers
 // (signals, the kernel's per-call cap) until the request is met or the file ends.
 #include "platform/exclusive_file.h"
 
@@ -30,7 +31,7 @@ bool CExclusiveFile::Open(WideView path) {
         errno = EINVAL;
         return Fail();
     }
-    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (descriptor < 0) {
         return Fail();
     }

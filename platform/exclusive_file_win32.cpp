@@ -1,8 +1,11 @@
 // CExclusiveFile on Windows: CreateFileW for reading with share mode 0, so the open fails with
 // a sharing violation while anyone else holds the file (this process's other handles
 // included), and while this object holds it nobody else can open, move or delete it. Only disk
-// files are kept: a device or pipe name could stall a read. ReadFile is repeated past short
-// transfers until the request is met or the file ends.
+// files are kept: a device or pipe name could stall a read. A reparse point (a symbolic link or
+// junction) is opened as itself and refused, so a file elsewhere is never read through it. Wine
+// shows a Unix symbolic link as the plain file it points to and makes no reparse points, so
+// there this refusal never comes into play. ReadFile is repeated past short transfers until
+// the request is met or the file ends.
 #include <windows.h>
 
 #include "platform/exclusive_file.h"
@@ -33,16 +36,22 @@ bool CExclusiveFile::Open(WideView path) {
         SetLastError(ERROR_INVALID_NAME);
         return Fail();
     }
-    const HANDLE handle = CreateFileW(ToWideCall(terminated.c_str()), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(ToWideCall(terminated.c_str()), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return Fail();
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
-    if (GetFileType(handle) == FILE_TYPE_DISK) {
-        return true;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+    } else if (GetFileInformationByHandle(handle, &information)) {
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            return true;
+        }
+        SetLastError(ERROR_CANT_ACCESS_FILE);
     }
-    SetLastError(ERROR_INVALID_PARAMETER);
     Fail();
     Close();
     return false;

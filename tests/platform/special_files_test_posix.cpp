@@ -1,5 +1,6 @@
 // POSIX file kinds the run may meet in the log folder: a FIFO must not stall the exclusive
-// open, and deleting or moving a symbolic link leaves its target alone.
+// open, a symbolic link is never opened through, and deleting or moving a link leaves its
+// target alone.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -19,6 +20,18 @@ TEST(SpecialFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     CExclusiveFile file;
     EXPECT_FALSE(file.Open(NarrowToWide(fifo.string())));
+}
+
+TEST(SpecialFiles, ALinkIsNeverOpenedThrough) {
+    CTempFolder outside;
+    CTempFolder folder;
+    const auto target = outside.Write("precious.txt", "keep me");
+    const auto link = folder.Path() / "OmbrixLog.1.Runner.log";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    CExclusiveFile file;
+    EXPECT_FALSE(file.Open(NarrowToWide(link.string())));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_TRUE(file.Open(NarrowToWide(target.string()))) << "the target itself opens";
 }
 
 TEST(SpecialFiles, LinksAreMovedAndDeletedThemselves) {

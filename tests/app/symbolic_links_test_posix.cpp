@@ -1,0 +1,72 @@
+// Symbolic links in the log folder: whatever a link named like a log or an archive points to,
+// its bytes never reach the receiver and it is never changed. The links themselves are moved
+// and deleted like any log.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+
+#include "app/log_uploader.h"
+#include "app/run_flow.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/upload_recorder.h"
+
+namespace {
+
+const std::string kMarker = "MARKER-outside-the-log-folder";
+
+bool AnyUploadHolds(const CUploadRecorder& recorder, const std::string& text) {
+    for (const auto& upload : recorder.Uploads()) {
+        if (upload.body.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(SymbolicLinks, TargetsOfLinkedLogsNeverLeaveTheMachine) {
+    CTempFolder outside;
+    CTempFolder data;
+    // A deflated entry would hide the marker's bytes, so the posted archives must also hold no
+    // entry at all.
+    const auto target = outside.Write("secret.txt", kMarker);
+    data.Write("Ombrix/Log/.keep", "");
+    const auto log = data.Path() / "Ombrix" / "Log";
+    for (const char* name : {"OmbrixLog.4321.Runner.log", "OmbrixLog.4194305.Streamer.log"}) {
+        ASSERT_EQ(symlink(target.c_str(), (log / name).c_str()), 0) << name;
+    }
+    CUploadRecorder recorder;
+    CRunContext context;
+    context.productWord = u"Ombrix";
+    context.uploadAddress = recorder.Url();
+    context.appDataFolder = data.WidePath();
+    context.seed = 59;
+    EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
+
+    EXPECT_EQ(recorder.FileNames(), (std::vector<std::string>{"S1$OmbrixLog07.4321.Runner.zip",
+                                                              "S1$OmbrixLog.4194305.Streamer.zip"}))
+        << "each link is offered as a log that cannot be opened: an archive with no entry";
+    for (const auto& upload : recorder.Uploads()) {
+        EXPECT_EQ(upload.archive, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    }
+    EXPECT_FALSE(AnyUploadHolds(recorder, kMarker));
+    EXPECT_EQ(outside.Read("secret.txt"), kMarker);
+    EXPECT_EQ(data.Names(), std::vector<std::string>{"Ombrix"});
+    EXPECT_FALSE(data.Exists("Ombrix/Log/OmbrixLog.4194305.Streamer.log")) << "the link is gone";
+}
+
+TEST(SymbolicLinks, ALinkedArchiveIsNotLoaded) {
+    CTempFolder outside;
+    CTempFolder folder;
+    const auto target = outside.Write("secret.zip", kMarker);
+    ASSERT_EQ(symlink(target.c_str(), (folder.Path() / "OmbrixLog.zip").c_str()), 0);
+    CUploadRecorder recorder;
+    EXPECT_NE(CLogUploader().PostArchiveFile(recorder.Url(), folder.WidePath(), u"OmbrixLog.zip",
+                                             u"S1"),
+              kHresultOk);
+    EXPECT_TRUE(recorder.Uploads().empty());
+    EXPECT_EQ(outside.Read("secret.zip"), kMarker);
+}
+
+}  // namespace
