@@ -139,7 +139,9 @@ bool CHttpClientT<TSocket>::ReceiveChunkedBody() {
 
 // The chunked coding's state machine. After the last chunk it always reads the trailer
 // section through its blank line, so a kept connection is left at the next response; the
-// trailer lines are filed only when the head announced them with "Trailer".
+// trailer lines are filed only when the head announced them with "Trailer". Each read is
+// reported to readProgress like the other readers' reads, so that a caller who bounds its
+// response through the callback bounds a chunked one too.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::DecodeChunks(CChunkWorkBuffer& work, CResponseBuffer& rebuilt) {
     std::uint32_t trailerSize = 0;
@@ -150,7 +152,7 @@ bool CHttpClientT<TSocket>::DecodeChunks(CChunkWorkBuffer& work, CResponseBuffer
         if (!work.HasUnconsumed()) {
             std::uint32_t size = 0;
             if (work.ReadRoom() == 0 || !ReceiveInto(work.ReadPosition(), work.ReadRoom(), size) ||
-                size == 0) {
+                !ReportRead(size) || size == 0) {
                 return false;
             }
             work.Received(size);

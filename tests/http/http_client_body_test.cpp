@@ -285,7 +285,7 @@ TEST(HttpClientChunkedBody, LeavesTheConnectionAtTheNextResponse) {
     }
 }
 
-TEST(HttpClientChunkedBody, InterimResponseDroppedAndNoProgressCalls) {
+TEST(HttpClientChunkedBody, InterimResponseDroppedAndEveryReadReported) {
     const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
     CSocketScript script;
     script.AddConnection().Reply(interim + ChunkedHead()).Reply("2\r\nok\r\n").Reply("0\r\n\r\n");
@@ -295,7 +295,18 @@ TEST(HttpClientChunkedBody, InterimResponseDroppedAndNoProgressCalls) {
     ASSERT_TRUE(client.RequestUrl(u"http://h/", &settings));
     EXPECT_EQ(client.Response(), ChunkedHead() + "ok");
     EXPECT_EQ(client.HeadOffset(), 0u);
-    EXPECT_EQ(log.counts.size(), 1u);  // the head's read only
+    const auto headBytes = static_cast<std::uint32_t>((interim + ChunkedHead()).size());
+    EXPECT_EQ(log.counts, (std::vector<std::uint32_t>{headBytes, 7, 5}));
+}
+
+TEST(HttpClientChunkedBody, ProgressFalseStopsTheBody) {
+    CSocketScript script;
+    script.AddConnection().Reply(ChunkedHead()).Reply("2\r\nok\r\n").Reply("0\r\n\r\n");
+    CTestClient client(script);
+    CRequestSettings settings;
+    settings.readProgress = [](std::uint32_t count, std::uintptr_t) { return count != 7; };
+    EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings));
+    EXPECT_EQ(client.LastReceiveResult(), kReceiveChunksFailed);
 }
 
 TEST(HttpClientChunkedBody, LargeChunkGrowsTheReadRoom) {
