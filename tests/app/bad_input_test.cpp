@@ -22,8 +22,9 @@ TEST_F(BadInput, OddCommandLinesEndQuietly) {
         {"bytes that are not UTF-8",
          "sendlogs S\xFF\xFE\x80 43\xC3\x28"
          "21"},
-        {"bytes code page 1252 leaves undefined", "sendlogs S\x81 43\x8D\x90"
-                                                  "21"},
+        {"bytes code page 1252 leaves undefined",
+         "sendlogs S\x81 43\x8D\x90"
+         "21"},
         {"non-UTF-8 command word", "send\xFFlogs S1 4321"},
         {"quoted identifiers", "sendlogs \"S1\" \"4321\""},
         {"quote inside the log identifier", "sendlogs S1 43\"21"},

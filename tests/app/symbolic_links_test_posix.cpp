@@ -62,9 +62,9 @@ TEST(SymbolicLinks, ALinkedArchiveIsNotLoaded) {
     const auto target = outside.Write("secret.zip", kMarker);
     ASSERT_EQ(symlink(target.c_str(), (folder.Path() / "OmbrixLog.zip").c_str()), 0);
     CUploadRecorder recorder;
-    EXPECT_NE(CLogUploader().PostArchiveFile(recorder.Url(), folder.WidePath(), u"OmbrixLog.zip",
-                                             u"S1"),
-              kHresultOk);
+    EXPECT_NE(
+        CLogUploader().PostArchiveFile(recorder.Url(), folder.WidePath(), u"OmbrixLog.zip", u"S1"),
+        kHresultOk);
     EXPECT_TRUE(recorder.Uploads().empty());
     EXPECT_EQ(outside.Read("secret.zip"), kMarker);
 }

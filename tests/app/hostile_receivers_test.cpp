@@ -1,0 +1,207 @@
+// Receivers that misbehave after reading the request: a trickled body, a body or a head
+// without end, chunks without end, a receiver that reads the upload a few bytes at a time,
+// and a slow but honest one. Each run ends by itself within 60 s with status 0, the log is
+// deleted as after any post, and the process never holds more than 64 MiB; the honest receiver
+// gets its whole exchange. One test case per receiver, so that they run side by side.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "app/run_flow.h"
+#include "platform/text_conversion.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/peak_memory.h"
+#include "tests/support/scripted_http_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kRunBound = 60s;
+constexpr std::uint64_t kMemoryBound = 64ULL * 1024 * 1024;
+// Sizes of the endless answers: far beyond what the log sender may take in.
+constexpr std::uint64_t kEndless = 2000000000ULL;
+
+// What a receiver saw, for the cases that check the exchange itself.
+struct CExchangeSeen {
+    std::atomic<std::uint64_t> uploadBytes{0};
+    std::atomic<std::uint64_t> announcedBytes{0};
+    std::atomic<bool> answeredWhole{false};
+};
+
+// Reads the request head and as much of the body as it announces; false when either fails.
+bool ReadRequest(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    std::string head;
+    if (!connection.ReadUntil("\r\n\r\n", head)) {
+        return false;
+    }
+    const std::uint64_t announced =
+        std::strtoull(HeadHeaderValue(head, "Content-Length").c_str(), nullptr, 10);
+    seen.announcedBytes = announced;
+    std::string body;
+    const bool whole = connection.ReadExactly(static_cast<std::size_t>(announced), body);
+    seen.uploadBytes = body.size();
+    return whole;
+}
+
+// Waits `pace` (or until the server stops) and sets the time-out of the next operation.
+void Pace(CLoopbackConnection& connection, std::chrono::milliseconds pace) {
+    connection.SetTimeout(pace);
+    connection.Idle();
+    connection.SetTimeout(10s);
+}
+
+// Writes block again and again until `total` bytes went out or the peer stops taking them.
+void Flood(CLoopbackConnection& connection, const std::string& block, std::uint64_t total) {
+    for (std::uint64_t written = 0; written < total; written += block.size()) {
+        if (!connection.Write(block)) {
+            return;
+        }
+    }
+}
+
+void TrickledBody(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    if (!ReadRequest(connection, seen) ||
+        !connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\n")) {
+        return;
+    }
+    for (int second = 0; second < 120; ++second) {
+        Pace(connection, 1s);
+        if (!connection.Write("x")) {
+            return;
+        }
+    }
+}
+
+void EndlessBody(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    if (ReadRequest(connection, seen) && connection.Write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                                          std::to_string(kEndless) + "\r\n\r\n")) {
+        Flood(connection, std::string(65536, 'b'), kEndless);
+    }
+}
+
+void EndlessHead(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    if (ReadRequest(connection, seen) && connection.Write("HTTP/1.1 200 OK\r\n")) {
+        Flood(connection, "X-Filler: " + std::string(1000, 'h') + "\r\n", kEndless);
+    }
+}
+
+void EndlessChunks(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    if (ReadRequest(connection, seen) &&
+        connection.Write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n")) {
+        Flood(connection, "10000\r\n" + std::string(65536, 'c') + "\r\n", kEndless);
+    }
+}
+
+void SlowReader(CLoopbackConnection& connection, CExchangeSeen&) {
+    std::string head;
+    if (!connection.ReadUntil("\r\n\r\n", head)) {
+        return;
+    }
+    for (int turn = 0; turn < 60; ++turn) {
+        Pace(connection, 2s);
+        std::string piece;
+        if (!connection.ReadSome(piece, 512)) {
+            return;
+        }
+    }
+}
+
+// Answers 35 KiB at 1 KiB a second: slow, but above the low-speed limit's rate.
+void SlowHonestAnswer(CLoopbackConnection& connection, CExchangeSeen& seen) {
+    constexpr int kSeconds = 35;
+    if (!ReadRequest(connection, seen) ||
+        !connection.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSeconds * 1024) +
+                          "\r\n\r\n")) {
+        return;
+    }
+    for (int second = 0; second < kSeconds; ++second) {
+        Pace(connection, 1s);
+        if (!connection.Write(std::string(1024, 'a'))) {
+            return;
+        }
+    }
+    seen.answeredWhole = true;
+}
+
+struct HostileCase {
+    const char* name;
+    void (*serve)(CLoopbackConnection&, CExchangeSeen&);
+    std::size_t logBytes;  // random bytes, so that the archive is as large
+    bool honest;
+};
+
+// The case's name in test output, instead of its bytes.
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class HostileReceivers : public ::testing::TestWithParam<HostileCase> {};
+
+std::string RandomBytes(std::size_t size) {
+    std::mt19937 draw(12345);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(draw());
+    }
+    return bytes;
+}
+
+TEST_P(HostileReceivers, RunEndsWithinBoundsAndTheLogIsGone) {
+    const HostileCase& c = GetParam();
+    CExchangeSeen seen;
+    CLoopbackServer server([&](CLoopbackConnection& connection) { c.serve(connection, seen); },
+                           CLoopbackServer::Family::kIpv4, 10s);
+    ASSERT_TRUE(server.IsListening());
+    CTempFolder data;
+    data.Write("Ombrix/Log/OmbrixLog.4321.Runner.log", RandomBytes(c.logBytes));
+    CRunContext context;
+    context.productWord = u"Ombrix";
+    context.uploadAddress = NarrowToWide("http://127.0.0.1:" + std::to_string(server.Port()) +
+                                         "/scripts/uploadUserLog.php");
+    context.appDataFolder = data.WidePath();
+    context.seed = 59;
+
+    const auto start = Clock::now();
+    EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    const std::uint64_t peak = PeakResidentBytes();
+    std::cout << c.name << ": " << took.count() << " ms, peak " << peak / 1024 << " KiB\n";
+
+    EXPECT_LT(took, kRunBound);
+    EXPECT_TRUE(std::filesystem::is_empty(data.Path() / "Ombrix" / "Log"))
+        << "the log and its archive are deleted as after any post";
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer's shadow memory and quarantine inflate the resident set; the plain and
+    // Windows builds check the bound.
+    static_cast<void>(peak);
+#else
+    EXPECT_LT(peak, kMemoryBound);
+#endif
+    if (c.honest) {
+        EXPECT_TRUE(seen.answeredWhole) << "a receiver above the rate is never cut";
+        EXPECT_EQ(seen.uploadBytes.load(), seen.announcedBytes.load());
+        EXPECT_GT(seen.uploadBytes.load(), c.logBytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostileReceivers,
+    ::testing::Values(HostileCase{"TrickledBody", &TrickledBody, 1000, false},
+                      HostileCase{"EndlessBody", &EndlessBody, 1000, false},
+                      HostileCase{"EndlessHead", &EndlessHead, 1000, false},
+                      HostileCase{"EndlessChunks", &EndlessChunks, 1000, false},
+                      HostileCase{"SlowReader", &SlowReader, 4 * 1024 * 1024, false},
+                      HostileCase{"SlowHonestAnswer", &SlowHonestAnswer, 64 * 1024, true}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+}  // namespace
