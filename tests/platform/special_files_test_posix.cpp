@@ -22,24 +22,29 @@ TEST(SpecialFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
     EXPECT_FALSE(file.Open(NarrowToWide(fifo.string())));
 }
 
-TEST(SpecialFiles, ALinkIsNeverOpenedThrough) {
+// A log folder whose OmbrixLog.1.Runner.log is a link to precious.txt in another folder.
+class LinkedLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        target = outside.Write("precious.txt", "keep me");
+        link = folder.Path() / "OmbrixLog.1.Runner.log";
+        ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    }
+
     CTempFolder outside;
     CTempFolder folder;
-    const auto target = outside.Write("precious.txt", "keep me");
-    const auto link = folder.Path() / "OmbrixLog.1.Runner.log";
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    std::filesystem::path target;
+    std::filesystem::path link;
+};
+
+TEST_F(LinkedLog, IsNeverOpenedThrough) {
     CExclusiveFile file;
     EXPECT_FALSE(file.Open(NarrowToWide(link.string())));
     EXPECT_FALSE(file.IsOpen());
     EXPECT_TRUE(file.Open(NarrowToWide(target.string()))) << "the target itself opens";
 }
 
-TEST(SpecialFiles, LinksAreMovedAndDeletedThemselves) {
-    CTempFolder outside;
-    CTempFolder folder;
-    const auto target = outside.Write("precious.txt", "keep me");
-    const auto link = folder.Path() / "OmbrixLog.1.Runner.log";
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+TEST_F(LinkedLog, IsMovedAndDeletedItself) {
     const auto linkPath = NarrowToWide(link.string());
     const auto moved = JoinPath(folder.WidePath(), u"OmbrixLog01.1.Runner.log");
     EXPECT_TRUE(RenameFileNoReplace(linkPath, moved));
