@@ -1,8 +1,9 @@
 # Toolchain for the Windows build on Debian: MinGW-w64 for x86_64 with the posix thread
 # model (the win32 model has no std::thread, std::mutex or std::future), every program
 # linked -static so that it imports system DLLs only, zlib's static library, and Wine to run
-# the test programs. LOGSENDER_MINGW_PREFIX names the folder where scripts/build-windows.sh
-# installs minizip and GoogleTest built with this toolchain; it joins the find root.
+# the test programs (through cmake/wine-emulator.sh). LOGSENDER_MINGW_PREFIX names the folder
+# where scripts/build-windows.sh installs minizip and GoogleTest built with this toolchain; it
+# joins the find root.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -22,4 +23,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(ZLIB_USE_STATIC_LIBS ON)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh)

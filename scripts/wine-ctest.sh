@@ -36,9 +36,5 @@ mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wineboot -u </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
-# COM (the zone check) needs the RPC service; started once here, it runs before the first
-# test needs it. One full run without this saw a COM test take 101 s instead of a fraction of a
-# second; the cause was not pinned down, and no run since has been that slow.
-wine net start RpcSs </dev/null >/dev/null 2>&1 || true
 
 ctest --test-dir "$build" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" "$@"

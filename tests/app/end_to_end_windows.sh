@@ -85,10 +85,12 @@ held=OmbrixLog.$holder_id.Runner.log
 [ -f "$logs/$held" ] || fail "the holding process made no $held"
 cp "$logs/$held" "$originals/$held"
 
+# The output goes to a file: a helper process Wine may start on the program's behalf inherits
+# its descriptors and could hold a pipe open long after the program has ended.
 status=0
-output=$(timeout 120 wine "$program" sendlogs W1 4321 2>&1) || status=$?
+timeout 120 wine "$program" sendlogs W1 4321 >"$work/output" 2>&1 || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status"
-[ -z "$output" ] || fail "the program printed: $output"
+[ ! -s "$work/output" ] || fail "the program printed: $(cat "$work/output")"
 
 shopt -s nullglob
 stored=()
