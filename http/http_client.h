@@ -131,6 +131,7 @@ private:
     // Redirects (http_client_redirect.inl).
     bool FollowRedirect();
     bool MakeLocationAbsolute(WideString& location) const;
+    static bool NamesScheme(WideView text);
     void CheckConnectionHeader();
 
     CHeaderMap headers_;

@@ -48,6 +48,26 @@ bool CHttpClientT<TSocket>::FollowRedirect() {
     }
 }
 
+// Whether text begins with a scheme and its ":": a letter, then letters, digits, "+", "-" or
+// ".", before any "/", "?" or "#".
+template <typename TSocket>
+bool CHttpClientT<TSocket>::NamesScheme(WideView text) {
+    const auto isLetter = [](char16_t c) { return AsciiLower(c) >= u'a' && AsciiLower(c) <= u'z'; };
+    if (text.empty() || !isLetter(text[0])) {
+        return false;
+    }
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u':') {
+            return true;
+        }
+        if (!isLetter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.') {
+            return false;
+        }
+    }
+    return false;
+}
+
 // Turns a relative location into an absolute URL on the server being left. The location's
 // own "?" or "#" starts the new query; the query of the URL being left is never kept.
 template <typename TSocket>
@@ -64,6 +84,11 @@ bool CHttpClientT<TSocket>::MakeLocationAbsolute(WideString& location) const {
     if (scratch.Parse(trimmed.c_str())) {
         location = trimmed;
         return true;
+    }
+    // A location that names its scheme is absolute: if it does not parse it cannot be
+    // followed, and it must never be taken for a path on the server being left.
+    if (NamesScheme(trimmed)) {
+        return false;
     }
     const std::size_t queryStart = trimmed.find_first_of(u"?#");
     WideString path = trimmed.substr(0, queryStart);

@@ -184,6 +184,9 @@ TEST(HttpClientRedirect, LocationsThatCannotBeFollowed) {
     } cases[] = {{"https://h/secure", "https://h/secure"},
                  {"ftp://h/f", "ftp://h/f"},
                  {"http:/nohost", "http:/nohost"},
+                 {"http://user:pa@ss@127.0.0.1:18990/?x", "http://user:pa@ss@127.0.0.1:18990/?x"},
+                 {"HTTP://u@h:81?x@y", "HTTP://u@h:81?x@y"},
+                 {"x-y.z+1:opaque", "x-y.z+1:opaque"},
                  {"   ", ""}};
     for (const auto& c : cases) {
         CSocketScript script;
