@@ -25,8 +25,9 @@ struct CFindCloser {
 bool CFileSearch::First(WideView folder, WideView prefix, WideString& name) try {
     names_.clear();
     next_ = 0;
+    const WideString start = JoinPath(folder, prefix);
     WideString pattern;
-    if (!TerminatedPathOf(JoinPath(folder, prefix) + u'*', pattern)) {
+    if (start.empty() || !TerminatedPathOf(start + u'*', pattern)) {
         return false;
     }
     WIN32_FIND_DATAW found;

@@ -38,6 +38,25 @@ TEST_F(BadInput, OddCommandLinesEndQuietly) {
     }
 }
 
+// A log identifier that would put a path into the names the run builds: with folders in the
+// log folder that the ".." steps would pass through, the files they lead to lie outside it.
+TEST_F(BadInput, IdentifiersThatWouldLeaveTheFolderTouchNothing) {
+    for (const char* folder : {"OmbrixLog.x", "OmbrixLog07.x"}) {
+        std::filesystem::create_directories(data_.Path() / "Ombrix" / "Log" / folder);
+    }
+    for (const char* kind : {"Streamer", "Runner"}) {
+        data_.Write(std::string("outside/victim.") + kind + ".log", "not a log of ours");
+    }
+    before_ = Snapshot();
+    CUploadRecorder recorder;
+    for (const char* id : {"x/../../../outside/victim", "x\\..\\..\\..\\outside\\victim"}) {
+        RunAndCheck(std::string("sendlogs S1 ") + id, recorder.Url(), std::chrono::seconds(30), id);
+    }
+    for (const auto& upload : recorder.Uploads()) {
+        EXPECT_EQ(upload.body.find("not a log of ours"), std::string::npos) << upload.fileName;
+    }
+}
+
 TEST_F(BadInput, MissingLogFolderIsNotCreated) {
     std::filesystem::remove_all(data_.Path() / "Ombrix" / "Log");
     before_ = Snapshot();

@@ -48,6 +48,34 @@ TEST(PathJoin, PutsOneSeparatorBetweenFolderAndName) {
     EXPECT_EQ(JoinPath(u"", u"Log"), std::u16string(1, kPathSeparator) + u"Log");
 }
 
+// A name that would reach beyond its folder (or name the folder itself) joins to the empty
+// path, which every file operation refuses.
+TEST(PathJoin, OnlyOneFileNameJoins) {
+    const struct {
+        const char16_t* name;
+        bool posix;
+        bool windows;
+    } cases[] = {
+        {u"OmbrixLog.4321.Runner.log", true, true},
+        {u"..log", true, true},
+        {u"a..b", true, true},
+        {u"", false, false},
+        {u".", false, false},
+        {u"..", false, false},
+        {u"OmbrixLog.x/../../../outside/victim.Streamer.log", false, false},
+        {u"../victim", false, false},
+        {u"a/b", false, false},
+        {u"a\\b", true, false},
+        {u"..\\victim", true, false},
+        {u"OmbrixLog.C:.Runner.log", true, false},
+    };
+    for (const auto& c : cases) {
+        const bool joins = OnThisPlatform(c.posix, c.windows);
+        EXPECT_EQ(IsOneFileName(c.name), joins) << WideToNarrow(c.name);
+        EXPECT_EQ(JoinPath(u"folder", c.name).empty(), !joins) << WideToNarrow(c.name);
+    }
+}
+
 TEST(FileOperations, DeleteRemovesOnlyWhatExists) {
     CTempFolder folder;
     folder.Write("a.log", "x");
