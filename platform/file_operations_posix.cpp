@@ -17,8 +17,9 @@
 
 namespace {
 
-// Resolves path and refuses a file in use. Links themselves are examined, not what they
-// point to: deleting or moving a link leaves its target alone.
+// Resolves path and refuses a file in use, of whatever kind: a FIFO or device another process
+// has open, a socket file a process listens on. Links themselves are examined, not what they
+// point to: deleting or moving a link leaves its target alone, and a link is never in use.
 bool PrepareFree(WideView path, std::string& native) {
     if (!NativePathOf(path, native)) {
         errno = EINVAL;
@@ -28,8 +29,12 @@ bool PrepareFree(WideView path, std::string& native) {
     if (lstat(native.c_str(), &status) != 0) {
         return false;
     }
-    if (S_ISREG(status.st_mode) && IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
-                                               static_cast<std::uint64_t>(status.st_ino), -1)) {
+    const bool inUse = S_ISSOCK(status.st_mode)
+                           ? IsSocketFileInUse(native)
+                           : !S_ISLNK(status.st_mode) &&
+                                 IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
+                                             static_cast<std::uint64_t>(status.st_ino), -1);
+    if (inUse) {
         errno = static_cast<int>(kErrorFileInUse);
         return false;
     }

@@ -4,9 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // True when any descriptor of any process that can be inspected, this one included, refers
 // to the file (device, inode), except this process's own descriptor ownDescriptor (-1: none).
 // True as well when the process table cannot be read at all: a file that might be in use is
 // treated as in use.
 bool IsFileInUse(std::uint64_t device, std::uint64_t inode, int ownDescriptor);
+
+// True when a socket of this machine's network namespace is bound to the socket file at the
+// absolute path: a listening socket is held through the socket, not through its file, so the
+// descriptor probe above never sees it. True as well when the socket table cannot be read.
+// A socket bound under a relative path is not recognised.
+bool IsSocketFileInUse(const std::string& absolutePath);

@@ -80,3 +80,29 @@ bool IsFileInUse(std::uint64_t device, std::uint64_t inode, int ownDescriptor) {
     }
     return false;
 }
+
+// /proc/net/unix: a header line, then one socket a line: seven fields, then the bound path,
+// which may hold blanks, when there is one.
+bool IsSocketFileInUse(const std::string& absolutePath) {
+    std::FILE* table = std::fopen("/proc/net/unix", "re");
+    if (table == nullptr) {
+        return true;
+    }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(table, &std::fclose);
+    char line[4096 + 256];
+    while (std::fgets(line, sizeof line, table) != nullptr) {
+        int pathStart = -1;
+        std::sscanf(line, "%*s %*s %*s %*s %*s %*s %*s %n", &pathStart);
+        if (pathStart < 0) {
+            continue;
+        }
+        std::string path(line + pathStart);
+        while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
+            path.pop_back();
+        }
+        if (path == absolutePath) {
+            return true;
+        }
+    }
+    return false;
+}
