@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/exclusive_file.h"
+#include "platform/file_name_text.h"
 #include "platform/path_join.h"
 #include "platform/text_conversion.h"
 
@@ -15,14 +16,21 @@ namespace {
 
 constexpr std::uint32_t kReadBufferSize = 8192;
 
+// The entry is named with the file's own bytes where the platform's names are bytes, so a
+// name that is not valid text still comes out of the archive as the file it was.
+std::string EntryNameOf(WideView fileName) {
+    std::string name;
+    return FileNameToNarrow(fileName, name) ? name : WideToNarrow(fileName);
+}
+
 }  // namespace
 
-void AddFileToArchive(zipFile archive, WideView folder, WideView fileName) {
-    const std::string entryName = WideToNarrow(fileName);
+std::uint32_t AddFileToArchive(zipFile archive, WideView folder, WideView fileName) {
     CExclusiveFile file;
     if (!file.Open(JoinPath(folder, fileName))) {
-        return;
+        return file.LastError();
     }
+    const std::string entryName = EntryNameOf(fileName);
     zip_fileinfo info{};
     zipOpenNewFileInZip(archive, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                         Z_DEFLATED, Z_DEFAULT_COMPRESSION);
@@ -38,4 +46,5 @@ void AddFileToArchive(zipFile archive, WideView folder, WideView fileName) {
         }
     }
     zipCloseFileInZip(archive);
+    return 0;
 }

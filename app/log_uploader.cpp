@@ -27,14 +27,19 @@ void CLogUploader::UploadLog(const WideString& url, const WideString& folder,
     const WideString archivePath = JoinPath(folder, archiveName);
     DeleteFileAt(archivePath);
     CZipArchive archive;
+    std::uint32_t openError = 0;
     // Whatever the deletion could not remove (a file in use) must not be truncated either.
     if (!FileExistsAt(archivePath) && archive.Create(archivePath)) {
-        AddFileToArchive(archive.Handle(), folder, logFileName);
+        openError = AddFileToArchive(archive.Handle(), folder, logFileName);
         archive.Close();
         PostArchiveFile(url, folder, archiveName, sessionId);
     }
     DeleteFileAt(archivePath);
-    DeleteFileAt(JoinPath(folder, logFileName));
+    // A log that is there but could not be read has not been offered: deleting it would lose
+    // it unseen, so it stays for a run that can read it.
+    if (openError != kErrorAccessDenied && openError != kErrorFileInUse) {
+        DeleteFileAt(JoinPath(folder, logFileName));
+    }
 }
 
 HResult CLogUploader::PostArchiveFile(const WideString& url, const WideString& folder,

@@ -1,8 +1,10 @@
 // CLogUploader: the upload job. A log handed to UploadLog is packed into an archive beside
 // it, the archive is loaded whole and posted as multipart/form-data to the upload address,
 // and then the archive and the log are deleted whatever the outcome, so every log is offered
-// once. The object holds no state. Exceptions (exhausted memory) are not caught here: they
-// end the run, and the deletions that would have followed do not happen.
+// once. Only a log that is there but could not be read (access denied, or in use) is kept:
+// its archive, empty, is posted, but the log was never offered. The object holds no state.
+// Exceptions (exhausted memory) are not caught here: they end the run, and the deletions that would
+// have followed do not happen.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // CFileSearch on POSIX: readdir to the end, keeping the names that begin with the prefix,
-// in the order the directory gives them.
+// in the order the directory gives them. Names convert without loss, so each one names its
+// file again.
 #include "platform/file_search.h"
 
 #include <dirent.h>
@@ -9,9 +10,9 @@
 #include <new>
 #include <string>
 
+#include "platform/file_name_text.h"
 #include "platform/hresult_exception.h"
 #include "platform/native_path.h"
-#include "platform/text_conversion.h"
 
 namespace {
 
@@ -32,7 +33,10 @@ bool CFileSearch::First(WideView folder, WideView prefix, WideString& name) try 
     if (!dir) {
         return false;
     }
-    const std::string nativePrefix = WideToNarrow(prefix);
+    std::string nativePrefix;
+    if (!FileNameToNarrow(prefix, nativePrefix)) {
+        return false;
+    }
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
@@ -41,7 +45,7 @@ bool CFileSearch::First(WideView folder, WideView prefix, WideString& name) try 
         }
         const std::string entryName = entry->d_name;
         if (entryName.compare(0, nativePrefix.size(), nativePrefix) == 0) {
-            names_.push_back(NarrowToWide(entryName));
+            names_.push_back(FileNameToWide(entryName));
         }
     }
     if (errno != 0) {

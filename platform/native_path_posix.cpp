@@ -1,13 +1,12 @@
-// UTF-16 paths to the UTF-8 file names that POSIX system calls take.
+// UTF-16 paths to the byte names that POSIX system calls take, without loss.
 #include "platform/native_path.h"
 
+#include "platform/file_name_text.h"
 #include "platform/nameable_path.h"
-#include "platform/text_conversion.h"
 
 bool NativePathOf(WideView path, std::string& native) {
     if (!IsNameablePath(path)) {
         return false;
     }
-    native = WideToNarrow(path);
-    return true;
+    return FileNameToNarrow(path, native);
 }

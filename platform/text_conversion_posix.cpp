@@ -11,62 +11,13 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// Decodes one sequence at text[pos]; returns the code point, or -1 for an invalid start,
-// and advances pos past what was consumed (at least one byte).
-std::int32_t DecodeOne(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos++]);
-    if (lead < 0x80) {
-        return lead;
-    }
-    int extra = 0;
-    std::uint32_t point = 0;
-    unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1, point = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2, point = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF;  // no encoded surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3, point = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-    } else {
-        return -1;
-    }
-    for (int i = 0; i < extra; ++i) {
-        if (pos >= text.size()) {
-            return -1;
-        }
-        const auto byte = static_cast<unsigned char>(text[pos]);
-        if (i == 0 ? (byte < low || byte > high) : !IsContinuation(byte)) {
-            return -1;
-        }
-        point = (point << 6) | (byte & 0x3F);
-        ++pos;
-    }
-    return static_cast<std::int32_t>(point);
-}
-
 // Calls put with each UTF-16 unit that text decodes to.
 template <typename Put>
 void DecodeUtf8(std::string_view text, Put&& put) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::int32_t point = DecodeOne(text, pos);
-        if (point < 0) {
-            put(kReplacement);
-        } else if (point >= 0x10000) {
-            const auto offset = static_cast<std::uint32_t>(point) - 0x10000;
-            put(static_cast<char16_t>(0xD800 | (offset >> 10)));
-            put(static_cast<char16_t>(0xDC00 | (offset & 0x3FF)));
-        } else {
-            put(static_cast<char16_t>(point));
-        }
+        const std::int32_t point = DecodeUtf8Sequence(text, pos);
+        PutUtf16(point < 0 ? kReplacement : static_cast<std::uint32_t>(point), put);
     }
 }
 

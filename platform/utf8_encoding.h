@@ -47,3 +47,58 @@ void PutUtf8(std::uint32_t point, Put&& put) {
         put(0x80 | (point & 0x3F));
     }
 }
+
+constexpr bool IsUtf8Continuation(unsigned char byte) noexcept {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Decodes one UTF-8 sequence at text[pos] (pos inside text): returns its code point, or -1
+// for a byte that starts no valid sequence or a sequence cut short, and advances pos past what
+// was consumed (at least one byte). Overlong forms, encoded surrogates and values above
+// U+10FFFF are invalid.
+inline std::int32_t DecodeUtf8Sequence(std::string_view text, std::size_t& pos) noexcept {
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80) {
+        return lead;
+    }
+    int extra = 0;
+    std::uint32_t point = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, point = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, point = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no encoded surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, point = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+    } else {
+        return -1;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if (pos >= text.size()) {
+            return -1;
+        }
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (i == 0 ? (byte < low || byte > high) : !IsUtf8Continuation(byte)) {
+            return -1;
+        }
+        point = (point << 6) | (byte & 0x3F);
+        ++pos;
+    }
+    return static_cast<std::int32_t>(point);
+}
+
+// Calls put with each UTF-16 unit of point: a surrogate pair above U+FFFF, else one unit.
+template <typename Put>
+void PutUtf16(std::uint32_t point, Put&& put) {
+    if (point >= 0x10000) {
+        const std::uint32_t offset = point - 0x10000;
+        put(static_cast<char16_t>(0xD800 | (offset >> 10)));
+        put(static_cast<char16_t>(0xDC00 | (offset & 0x3FF)));
+    } else {
+        put(static_cast<char16_t>(point));
+    }
+}

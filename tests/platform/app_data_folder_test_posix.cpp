@@ -2,38 +2,14 @@
 // $HOME/.local/share, relative or empty values ignored, nothing when neither is usable.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <optional>
 #include <string>
 
 #include "platform/app_data_folder.h"
 #include "platform/text_conversion.h"
+#include "tests/support/scoped_variable.h"
 
 namespace {
-
-// Sets or clears one variable for the length of a scope and puts the old value back.
-class CScopedVariable {
-public:
-    CScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = getenv(name)) {
-            old_ = old;
-        }
-        Apply(value);
-    }
-    ~CScopedVariable() { Apply(old_); }
-
-private:
-    void Apply(const std::optional<std::string>& value) {
-        if (value) {
-            setenv(name_, value->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 struct FolderCase {
     const char* name;
