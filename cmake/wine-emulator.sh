@@ -4,6 +4,10 @@
 # process, for one, when a program first needs a window, as COM does) that inherit the Unix
 # descriptors of the program that caused them and outlive it; handed ctest's own pipe, such a
 # helper would keep ctest waiting for the pipe to close long after the test had ended.
+# Wine spells Unix file names in the locale's character set, and under C it has none beyond
+# ASCII, so a program could not make a file whose name Windows holds without trouble (a folder
+# named in another script); C.UTF-8 names every file while the ANSI code page stays 1252.
+export LC_ALL=C.UTF-8
 out=$(mktemp) && err=$(mktemp) || exit 125
 wine "$@" >"$out" 2>"$err"
 status=$?
