@@ -13,6 +13,7 @@
 #include "app/run_flow.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 
 class BadInput : public ::testing::Test {
 protected:
@@ -43,11 +44,7 @@ protected:
     // Runs with the given address; checks exit status, elapsed time and what must not change.
     void RunAndCheck(const std::string& commandLine, const std::u16string& url,
                      std::chrono::seconds bound, const char* what) {
-        CRunContext context;
-        context.productWord = u"Ombrix";
-        context.uploadAddress = url;
-        context.appDataFolder = data_.WidePath();
-        context.seed = 59;
+        const CRunContext context = TestRunContext(url, data_.WidePath());
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(RunLogSender(commandLine, context), 0) << what;
         EXPECT_LT(std::chrono::steady_clock::now() - start, bound) << what;

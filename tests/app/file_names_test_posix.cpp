@@ -17,6 +17,7 @@
 #include "platform/app_data_folder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 #include "tests/support/upload_recorder.h"
 #include "tests/support/zip_reader.h"
 
@@ -106,13 +107,9 @@ TEST(FileNames, LogsAreFoundByTheirOwnBytes) {
         }
         CScopedVariable dataHome("XDG_DATA_HOME", (root.Path() / row.folder).string());
         CUploadRecorder recorder;
-        CRunContext context;
-        context.productWord = u"Ombrix";
-        context.uploadAddress = recorder.Url();
-        context.seed = 59;
         WideString dataFolder;
         ASSERT_TRUE(LocalAppDataFolder(dataFolder)) << row.name;
-        context.appDataFolder = dataFolder;
+        const CRunContext context = TestRunContext(recorder.Url(), dataFolder);
         int status = -1;
         ASSERT_TRUE(RunWithoutPermissionOverride([&] {
             status = RunLogSender("sendlogs S1 4321", context);

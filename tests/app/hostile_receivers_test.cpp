@@ -20,6 +20,7 @@
 #include "tests/support/peak_memory.h"
 #include "tests/support/scripted_http_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 
 namespace {
 
@@ -164,12 +165,10 @@ TEST_P(HostileReceivers, RunEndsWithinBoundsAndTheLogIsGone) {
     ASSERT_TRUE(server.IsListening());
     CTempFolder data;
     data.Write("Ombrix/Log/OmbrixLog.4321.Runner.log", RandomBytes(c.logBytes));
-    CRunContext context;
-    context.productWord = u"Ombrix";
-    context.uploadAddress = NarrowToWide("http://127.0.0.1:" + std::to_string(server.Port()) +
-                                         "/scripts/uploadUserLog.php");
-    context.appDataFolder = data.WidePath();
-    context.seed = 59;
+    const CRunContext context =
+        TestRunContext(NarrowToWide("http://127.0.0.1:" + std::to_string(server.Port()) +
+                                    "/scripts/uploadUserLog.php"),
+                       data.WidePath());
 
     const auto start = Clock::now();
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);

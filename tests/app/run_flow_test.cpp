@@ -13,6 +13,7 @@
 #include "platform/text_conversion.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 #include "tests/support/upload_recorder.h"
 #include "tests/support/zip_reader.h"
 
@@ -20,7 +21,6 @@ namespace {
 
 // Seeds whose first draw gives the rotation numbers the tests need.
 constexpr std::uint32_t kSeedFor0 = 10023;     // r = 1
-constexpr std::uint32_t kSeedFor7 = 59;        // r = 231
 constexpr std::uint32_t kSeedFor1000 = 30091;  // r = 32767
 
 const std::string kLog = "Ombrix/Log/";
@@ -36,12 +36,7 @@ using Posted = std::map<std::string, std::pair<std::string, std::string>>;
 class RunFlow : public ::testing::Test {
 protected:
     int Run(const std::string& commandLine, std::uint32_t seed = kSeedFor7) {
-        CRunContext context;
-        context.productWord = u"Ombrix";
-        context.uploadAddress = recorder_.Url();
-        context.appDataFolder = data_.WidePath();
-        context.seed = seed;
-        return RunLogSender(commandLine, context);
+        return RunLogSender(commandLine, TestRunContext(recorder_.Url(), data_.WidePath(), seed));
     }
     void WriteLog(const std::string& name, const std::string& content) {
         data_.Write(kLog + name, content);
@@ -126,10 +121,7 @@ TEST_F(RunFlow, WrongOrMissingCommandWordTouchesNothing) {
 
 TEST_F(RunFlow, NoApplicationDataFolderTouchesNothing) {
     WriteLog("OmbrixLog.4321.Runner.log", "r");
-    CRunContext context;
-    context.productWord = u"Ombrix";
-    context.uploadAddress = recorder_.Url();
-    context.seed = kSeedFor7;
+    const CRunContext context = TestRunContext(recorder_.Url(), std::nullopt);
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
     EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog.4321.Runner.log"});
     EXPECT_TRUE(recorder_.Uploads().empty());

@@ -10,6 +10,7 @@
 #include "app/log_uploader.h"
 #include "app/run_flow.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 #include "tests/support/upload_recorder.h"
 
 namespace {
@@ -37,11 +38,7 @@ TEST(SymbolicLinks, TargetsOfLinkedLogsNeverLeaveTheMachine) {
         ASSERT_EQ(symlink(target.c_str(), (log / name).c_str()), 0) << name;
     }
     CUploadRecorder recorder;
-    CRunContext context;
-    context.productWord = u"Ombrix";
-    context.uploadAddress = recorder.Url();
-    context.appDataFolder = data.WidePath();
-    context.seed = 59;
+    const CRunContext context = TestRunContext(recorder.Url(), data.WidePath());
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
 
     EXPECT_EQ(recorder.FileNames(), (std::vector<std::string>{"S1$OmbrixLog07.4321.Runner.zip",

@@ -11,6 +11,7 @@
 
 #include "app/run_flow.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_run_context.h"
 #include "tests/support/upload_recorder.h"
 #include "tests/support/zip_reader.h"
 
@@ -31,11 +32,7 @@ TEST(WideFolder, LogsInAFolderTheCodePageCannotNameAreShipped) {
     WriteFile(log / "OmbrixLog.4194305.Streamer.log", "log of an ended process\n");
 
     CUploadRecorder recorder;
-    CRunContext context;
-    context.productWord = u"Ombrix";
-    context.uploadAddress = recorder.Url();
-    context.appDataFolder = data.u16string();
-    context.seed = 59;
+    const CRunContext context = TestRunContext(recorder.Url(), data.u16string());
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
 
     EXPECT_EQ(recorder.FileNames(),
