@@ -4,8 +4,9 @@
 Ships a 64 MiB text log and a 64 MiB incompressible log to the reference receiver on loopback,
 once with the logsender program (built with the loopback upload address of its build folder)
 and once with `zip` followed by `curl -F file=@archive` to the same receiver, in the same run,
-and reports wall time and peak resident memory of each, side by side. Reported, not asserted;
-the targets are printed next to the figures.
+and reports wall time and peak resident memory of each, side by side, with the machine's load
+(/proc/loadavg) before and after. Reported, not asserted; the targets are printed next to the
+figures.
 
     bench/upload_vs_zip_curl.py [build folder] [--repeat N] [--mib M]
 
@@ -38,6 +39,11 @@ def measure(argv, env=None):
         if status != 0:
             sys.exit(f"{argv[0]} failed with status {status}")
         return wall, int(report.read().split()[-1])
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
 
 
 def write_text_log(path, size):
@@ -135,6 +141,7 @@ def main():
         receiver = Receiver(receiver_folder, address)
         try:
             print(f"{args.mib} MiB logs to {url}, median of {args.repeat} runs each")
+            print(f"load (1, 5, 15 min) before: {load()}")
             print(f"{'log':<15}{'archive':>10}  {'logsender':>22}  {'zip + curl':>22}  "
                   f"{'wall ratio':>10}  {'memory target':>14}")
             for kind, writer in (("text", write_text_log), ("incompressible", write_random_log)):
@@ -150,6 +157,7 @@ def main():
                       f"{pair_wall:>9.2f} s {pair_rss:>8.1f} MiB  "
                       f"{sender_wall / pair_wall:>9.2f}x  "
                       f"{'<= %.1f MiB' % target:>14}")
+            print(f"load (1, 5, 15 min) after: {load()}")
             print("targets: wall ratio <= 1.10; logsender peak memory <= 2 x archive + 16 MiB")
         finally:
             receiver.stop()

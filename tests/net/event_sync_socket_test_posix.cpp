@@ -1,11 +1,15 @@
-// CEventSyncSocket cases only POSIX can set up: a wait that fails (poll refusing its work when
-// no descriptor may be open) must read as an error, never as a connection or a time-out.
+// CEventSyncSocket cases only POSIX can set up, with poll made to refuse its work (no descriptor
+// may be open): a wait that fails must read as an error, never as a connection or a time-out;
+// and a send or receive that the system can serve at once makes no wait at all, so that a
+// connection with data ready costs one system call per read.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <chrono>
+#include <functional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +71,51 @@ TEST(EventSyncSocket, AFailedWaitIsAnErrorNeitherAConnectionNorATimeOut) {
     }
     EXPECT_EQ(receiving.LastError(), 10022);
     EXPECT_LT(waited, 5s) << "reported at once, not after the 10 s time-out";
+}
+
+// Writes eight bytes in one write, so that they arrive together, and then stays.
+void WriteEightAndStay(CLoopbackConnection& connection) {
+    if (connection.Write("pongmore")) {
+        connection.Idle();
+    }
+}
+
+// Takes "pong" alone, which leaves "more" waiting in the socket.
+bool ReceiveTheFirstFour(CEventSyncSocket& socket) {
+    char buffer[4];
+    std::uint32_t size = sizeof(buffer);
+    return socket.ReceiveBytes(buffer, size) && std::string(buffer, size) == "pong";
+}
+
+// With poll refusing its work, any wait fails (as above): a send or receive that succeeds made
+// none.
+TEST(EventSyncSocket, ASendOrReceiveWaitsOnlyWhenTheSystemWouldBlock) {
+    const struct {
+        const char* name;
+        CLoopbackServer::Handler serve;
+        std::function<bool(CEventSyncSocket&)> prepare;  // before poll is made to fail
+        bool receive;                                    // else a send of four bytes
+    } cases[] = {
+        {"receive with the bytes already there", &WriteEightAndStay, &ReceiveTheFirstFour, true},
+        {"send with room in the socket buffer", &StayIdle, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        CLoopbackServer server(c.serve, Family::kIpv4, kIdleLimit);
+        CEventSyncSocket socket;
+        ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port())) << c.name;
+        ASSERT_TRUE(c.prepare == nullptr || c.prepare(socket)) << c.name;
+        char buffer[4] = {'p', 'i', 'n', 'g'};
+        std::uint32_t size = sizeof(buffer);
+        bool result = false;
+        {
+            CNoDescriptorsAllowed limit;
+            ASSERT_TRUE(limit.ok()) << c.name;
+            result = c.receive ? socket.ReceiveBytes(buffer, size) : socket.SendBytes(buffer, size);
+        }
+        EXPECT_TRUE(result) << c.name << ": no wait, so none that could fail";
+        EXPECT_EQ(size, 4u) << c.name;
+        EXPECT_EQ(std::string(buffer, size), c.receive ? "more" : "ping") << c.name;
+    }
 }
 
 }  // namespace
