@@ -4,8 +4,8 @@
 //   even: a fresh session's handshake is fed the remaining bytes as the server's answer, cut
 //         into reads of a size the second byte chooses;
 //   odd:  a session established with an in-memory OpenSSL server receives records that server
-//         sealed from message sizes the input chooses, cut into reads of a chosen size, and
-//         optionally ended by close_notify or with one byte flipped on the way.
+//         sealed from up to four message sizes the input chooses, cut into reads of a chosen size,
+//         and optionally ended by close_notify or with one byte flipped on the way.
 // Checks: consumed never exceeds what was offered, only whole records are consumed, an engine
 // asking for more never leaves a whole record behind, and an untouched stream gives back
 // exactly the plaintext sent. The sanitizers catch every access out of bounds.
@@ -105,8 +105,8 @@ void FuzzRecords(const std::uint8_t* data, std::size_t size) {
     std::string stream;
     RequireFuzzProperty(Establish(engine, peer, stream));
     std::string sent;
-    for (std::size_t at = 3; at + 1 < size && at < 3 + 2 * 8; at += 2) {
-        const std::string message((std::size_t{data[at]} << 8 | data[at + 1]) % 40000 + 1,
+    for (std::size_t at = 3; at + 1 < size && at < 3 + 2 * 4; at += 2) {
+        const std::string message((std::size_t{data[at]} << 8 | data[at + 1]) % 20000 + 1,
                                   static_cast<char>(at));
         sent += message;
         stream += peer.Seal(message);

@@ -154,16 +154,15 @@ struct CTlsEngine::CState {
         if (!ssl) {
             return false;
         }
-        fromPeer = BIO_new(BIO_s_mem());
-        toPeer = BIO_new(BIO_s_mem());
-        if (fromPeer == nullptr || toPeer == nullptr) {
-            BIO_free(fromPeer);
-            BIO_free(toPeer);
-            fromPeer = toPeer = nullptr;
+        std::unique_ptr<BIO, CBioFree> input(BIO_new(BIO_s_mem()));
+        std::unique_ptr<BIO, CBioFree> output(BIO_new(BIO_s_mem()));
+        if (!input || !output) {
             return false;
         }
         // An empty buffer means "more to come", never the end of the stream.
-        BIO_set_mem_eof_return(fromPeer, -1);
+        BIO_set_mem_eof_return(input.get(), -1);
+        fromPeer = input.release();
+        toPeer = output.release();
         SSL_set_bio(ssl.get(), fromPeer, toPeer);
         SSL_set_connect_state(ssl.get());
         SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
@@ -181,6 +180,21 @@ struct CTlsEngine::CState {
         out.resize(start + pending);
         const int read = BIO_read(toPeer, out.data() + start, static_cast<int>(pending));
         out.resize(start + static_cast<std::size_t>(read > 0 ? read : 0));
+    }
+
+    // Appends the plaintext of every record taken in to plain; the result of the read that
+    // found no more.
+    int ReadReady(std::vector<std::uint8_t>& plain) const {
+        std::uint8_t block[16384];  // one record's plaintext at most
+        for (;;) {
+            ERR_clear_error();
+            std::size_t read = 0;
+            const int result = SSL_read_ex(ssl.get(), block, sizeof(block), &read);
+            if (result != 1) {
+                return result;
+            }
+            plain.insert(plain.end(), block, block + read);
+        }
     }
 
     // Hands the next whole record of in (from consumed on) to the session. kWantRead when the
@@ -290,17 +304,8 @@ CTlsEngine::Step CTlsEngine::Open(const std::uint8_t* in, std::size_t inLength,
         error_ = error_ != 0 ? error_ : kTlsFailure;
         return Step::kFailed;
     }
-    constexpr std::size_t kReadRoom = 16384;
     for (;;) {
-        int result = 0;
-        do {
-            ERR_clear_error();
-            const std::size_t start = plain.size();
-            plain.resize(start + kReadRoom);
-            std::size_t read = 0;
-            result = SSL_read_ex(state.ssl.get(), plain.data() + start, kReadRoom, &read);
-            plain.resize(start + (result == 1 ? read : 0));
-        } while (result == 1);
+        const int result = state.ReadReady(plain);
         state.Drain(out);
         const int reason = SSL_get_error(state.ssl.get(), result);
         if (reason == SSL_ERROR_ZERO_RETURN) {
