@@ -18,6 +18,7 @@
 
 namespace {
 
+#ifndef OMBRIX_NO_TLS_ENGINE
 // The scheme of the upload address as the client will read it: escaped, then parsed.
 UrlSchemeKind SchemeOf(const WideString& url) {
     constexpr std::uint32_t kEscapedCapacity = 2083;
@@ -27,6 +28,7 @@ UrlSchemeKind SchemeOf(const WideString& url) {
                ? parsed.SchemeKind()
                : SchemeUnknown;
 }
+#endif
 
 template <typename TSocket>
 void Post(const WideString& url, std::uint16_t port, const WideString& archiveFileName,
