@@ -1,22 +1,42 @@
 // CLogUploader::PostMultipart: the one place where the log sender meets the HTTP client. A
-// client of its own per upload, a fresh settings record with method "POST" and port 80 and
-// the body block; the record borrows the method, the block and the content type, which all
-// live until RequestUrl has returned. The exchange guard bounds what the receiver may cost
-// (its progress callbacks). The outcome is not examined.
+// client of its own per upload, picked by the upload address's scheme: http goes over the
+// event-synchronised socket, https over a TLS connection that trusts the roots the program
+// was built with; any other scheme goes to the plain client, which refuses it. A fresh settings
+// record with method "POST", the scheme's port and the body block; the record borrows the method,
+// the block and the content type, which all live until RequestUrl has returned. The exchange guard
+// bounds what the receiver may cost (its progress callbacks). The outcome is not examined.
 #include "app/exchange_guard.h"
 #include "app/log_uploader.h"
 #include "app/multipart_body.h"
 #include "http/http_client.h"
 #include "http/request_settings.h"
 #include "net/event_sync_socket.h"
+#include "net/parsed_url.h"
+#ifndef OMBRIX_NO_TLS_ENGINE
+#include "net/tls_socket.h"
+#endif
 
-void CLogUploader::PostMultipart(const WideString& url, const WideString& archiveFileName,
-                                 const WideString& sessionId, const std::uint8_t* data,
-                                 std::uint32_t dataSize) {
-    CHttpClientT<CEventSyncSocket> client;
+namespace {
+
+#ifndef OMBRIX_NO_TLS_ENGINE
+// The scheme of the upload address as the client will read it: escaped, then parsed.
+UrlSchemeKind SchemeOf(const WideString& url) {
+    constexpr std::uint32_t kEscapedCapacity = 2083;
+    char16_t escaped[kEscapedCapacity];
+    CParsedUrl parsed;
+    return EscapeUrlText(url.c_str(), escaped, kEscapedCapacity) && parsed.Parse(escaped)
+               ? parsed.SchemeKind()
+               : SchemeUnknown;
+}
+#endif
+
+template <typename TSocket>
+void Post(const WideString& url, std::uint16_t port, const WideString& archiveFileName,
+          const WideString& sessionId, const std::uint8_t* data, std::uint32_t dataSize) {
+    CHttpClientT<TSocket> client;
     CRequestSettings settings;
     settings.AssignMethod(u"POST");
-    settings.AssignPort(80);
+    settings.AssignPort(port);
     CMultipartBody body;
     if (!body.Build(archiveFileName, sessionId, data, dataSize)) {
         return;
@@ -25,4 +45,18 @@ void CLogUploader::PostMultipart(const WideString& url, const WideString& archiv
     CExchangeGuard guard;
     guard.Attach(settings);
     client.RequestUrl(url.c_str(), &settings);
+}
+
+}  // namespace
+
+void CLogUploader::PostMultipart(const WideString& url, const WideString& archiveFileName,
+                                 const WideString& sessionId, const std::uint8_t* data,
+                                 std::uint32_t dataSize) {
+#ifndef OMBRIX_NO_TLS_ENGINE
+    if (SchemeOf(url) == SchemeHttps) {
+        Post<CTlsSocket>(url, 443, archiveFileName, sessionId, data, dataSize);
+        return;
+    }
+#endif
+    Post<CEventSyncSocket>(url, 80, archiveFileName, sessionId, data, dataSize);
 }

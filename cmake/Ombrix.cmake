@@ -59,6 +59,23 @@ function(ombrix_linked_libraries out)
   set(${out} ${libs} PARENT_SCOPE)
 endfunction()
 
+# ombrix_built_in_trust(<target> [<pem file>]): gives the program target its definition of
+# BuiltInTlsRoots (net/tls_built_in_trust.h), the roots its TLS connections trust by default:
+# the certificates of the PEM file, else of LOGSENDER_CA_FILE, else the system store. The file
+# is read when the target is built, so a file made by an earlier build step can be named.
+function(ombrix_built_in_trust target)
+  set(pem "${LOGSENDER_CA_FILE}")
+  if(ARGC GREATER 1)
+    set(pem "${ARGV1}")
+  endif()
+  set(source ${CMAKE_CURRENT_BINARY_DIR}/${target}_built_in_trust.cpp)
+  add_custom_command(OUTPUT ${source}
+                     COMMAND ${CMAKE_COMMAND} -DPEM=${pem} -DOUTPUT=${source}
+                             -P ${PROJECT_SOURCE_DIR}/cmake/embed_trust.cmake
+                     DEPENDS ${PROJECT_SOURCE_DIR}/cmake/embed_trust.cmake ${pem} VERBATIM)
+  target_sources(${target} PRIVATE ${source})
+endfunction()
+
 # ombrix_tool_program(<name> <main library> <sources>...): a test or benchmark program linking
 # every project library, the given main library and threads, and knowing the source and build
 # folders (OMBRIX_SOURCE_DIR, OMBRIX_BINARY_DIR) for the files and programs it needs.
@@ -67,6 +84,7 @@ function(ombrix_tool_program name main_library)
   add_executable(${name} ${ARGN})
   target_compile_options(${name} PRIVATE ${OMBRIX_WARNINGS})
   target_link_libraries(${name} PRIVATE ${libs} ${main_library} Threads::Threads)
+  ombrix_built_in_trust(${name})
   target_compile_definitions(${name} PRIVATE
       OMBRIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OMBRIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
 endfunction()

@@ -4,7 +4,8 @@
 // writes the request head and body, reads the whole response into the client's own buffer
 // and judges the status; the response stays readable until the next request. Redirects
 // (301, 302, 303) are followed up to ten deep with the whole request repeated; a 401 or 407
-// goes through the zone check and the scheme registry. Plain http only, no proxy.
+// goes through the zone check and the scheme registry. The socket type names the schemes it
+// speaks (IsSchemeSupported): http over CEventSyncSocket, https over CTlsSocket. No proxy.
 //
 // The operations are spread over files by job:
 //   http_client_request.inl   request flow, status decision, connection

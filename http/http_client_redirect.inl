@@ -2,7 +2,9 @@
 // whole request (same method, head lines, body and send mode) at the new URL, on the same
 // connection when host and port stay, and the new response is judged in turn. At most
 // kMaxRedirects are followed in one request. A body taken from a body source cannot be
-// sent again, so such a request is not redirected.
+// sent again, so such a request is not redirected. A redirect never leaves TLS: an https
+// request sent to a location of any other scheme would carry its body in clear, so it ends
+// false with the 30x response kept.
 #pragma once
 
 #include <new>
@@ -25,7 +27,9 @@ bool CHttpClientT<TSocket>::FollowRedirect() {
         const WideString extraHeaders =
             settings_->extraHeaders != nullptr ? settings_->extraHeaders : u"";
         MakeLocationAbsolute(location);
-        if (!SetCurrentUrl(location, currentUrl_.Port())) {
+        const bool secure = currentUrl_.SchemeKind() == SchemeHttps;
+        if (!SetCurrentUrl(location, currentUrl_.Port()) ||
+            (secure && currentUrl_.SchemeKind() != SchemeHttps)) {
             return false;  // the 30x response stays as it was read
         }
         CheckConnectionHeader();

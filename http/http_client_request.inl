@@ -106,8 +106,8 @@ bool CHttpClientT<TSocket>::SetCurrentUrl(const WideString& url, std::uint16_t d
 
 template <typename TSocket>
 bool CHttpClientT<TSocket>::CompleteCurrentUrl(std::uint16_t defaultPort) {
-    if (currentUrl_.SchemeKind() != SchemeHttp &&
-        !this->IsSchemeSupported(currentUrl_.SchemeKind())) {
+    // The socket type decides: plain http over CEventSyncSocket, https only over CTlsSocket.
+    if (!this->IsSchemeSupported(currentUrl_.SchemeKind())) {
         return false;
     }
     if (currentUrl_.PathLength() == 0) {

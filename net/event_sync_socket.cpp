@@ -27,22 +27,6 @@ private:
     Direction& direction_;
 };
 
-// 0 when the descriptors can be sent: each describes real bytes, and the bytes-sent count can
-// hold their total. Otherwise the error for the last-error field.
-std::int32_t CheckBuffers(const CSocketBuffer* buffers, std::uint32_t count) {
-    if (buffers == nullptr) {
-        return count == 0 ? 0 : kWsaFault;
-    }
-    std::uint64_t total = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (buffers[i].buf == nullptr && buffers[i].len != 0) {
-            return kWsaFault;
-        }
-        total += buffers[i].len;
-    }
-    return total > UINT32_MAX ? kWsaInvalidArgument : 0;
-}
-
 }  // namespace
 
 CEventSyncSocket::CEventSyncSocket() {
@@ -110,7 +94,7 @@ bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t c
         return false;
     }
     CLeaveOnExit<CDirection> leave(writeDirection_);
-    if (const std::int32_t fault = CheckBuffers(buffers, count)) {
+    if (const std::int32_t fault = CheckSocketBuffers(buffers, count)) {
         SetLastError(fault);
         return false;
     }

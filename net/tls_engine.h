@@ -58,8 +58,9 @@ public:
 
     // Takes records from the peer: consumed as for Handshake, their plaintext appended to
     // plain, and any bytes the session must send in answer (key updates, tickets
-    // acknowledgements) appended to out. kDone when what could be decrypted was; kWantRead
-    // when an incomplete record is left unconsumed; kClosed at the peer's close.
+    // acknowledgements) appended to out. kDone when every byte given was taken in; kWantRead
+    // when an incomplete record is left unconsumed (the plaintext of the whole records before
+    // it is in plain all the same); kClosed at the peer's close.
     Step Open(const std::uint8_t* in, std::size_t inLength, std::size_t& consumed,
               std::vector<std::uint8_t>& plain, std::vector<std::uint8_t>& out);
 

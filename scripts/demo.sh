@@ -6,7 +6,18 @@
 #   logsender sendlogs DEMO <log id>
 # with XDG_DATA_HOME pointing there, and shows what the receiver stored and what is left in
 # the log folder. Everything it starts is stopped and its temporary folder removed on exit.
+#   scripts/demo.sh --https   the same job over TLS: the receiver behind its nginx TLS front
+#                             (server/receiver-tls.sh) with a certificate made for the run, and
+#                             logsender built to trust only that run's authority
+#                             (LOGSENDER_CA_FILE)
 set -euo pipefail
+
+https=0
+case "${1:-}" in
+  --https) https=1 ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--https]" >&2; exit 2 ;;
+esac
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -32,12 +43,19 @@ logs=$work/data/Ombrix/Log
 originals=$work/originals
 mkdir -p "$uploads" "$logs" "$originals"
 
-echo "== starting the reference receiver"
-server/receiver.sh "$uploads" 127.0.0.1:0 >"$work/receiver.log" 2>&1 &
+if [ "$https" = 1 ]; then
+  echo "== starting the reference receiver behind its nginx TLS front"
+  server/receiver-tls.sh "$uploads" >"$work/receiver.log" 2>&1 &
+  pattern='https://127\.0\.0\.1:[0-9]*'
+else
+  echo "== starting the reference receiver"
+  server/receiver.sh "$uploads" 127.0.0.1:0 >"$work/receiver.log" 2>&1 &
+  pattern='http://127\.0\.0\.1:[0-9]*'
+fi
 receiver_pid=$!
 address=
-for _ in $(seq 100); do
-  address=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$work/receiver.log" | head -n 1 || true)
+for _ in $(seq 150); do
+  address=$(grep -o "$pattern" "$work/receiver.log" | head -n 1 || true)
   [ -n "$address" ] && break
   kill -0 "$receiver_pid" 2>/dev/null || break
   sleep 0.1
@@ -45,11 +63,19 @@ done
 [ -n "$address" ] || { cat "$work/receiver.log"; echo "the receiver did not start"; exit 1; }
 url=$address/scripts/uploadUserLog.php
 echo "   listening at $url"
+build=build/demo
+trust=()
+if [ "$https" = 1 ]; then
+  authority=$(sed -n 's/.*authority \(.*\)$/\1/p' "$work/receiver.log" | head -n 1)
+  echo "   its certificate is signed by the run's own authority $authority"
+  build=build/demo-https
+  trust=(-DLOGSENDER_CA_FILE="$authority")
+fi
 
-echo "== building logsender with that upload address"
-cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOGSENDER_TESTS=OFF \
-      -DLOGSENDER_UPLOAD_URL="$url" >"$work/build.log" 2>&1 &&
-  cmake --build build/demo --target logsender -j "$(nproc 2>/dev/null || echo 2)" \
+echo "== building logsender with that upload address${trust:+, trusting only that authority}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOGSENDER_TESTS=OFF \
+      -DLOGSENDER_UPLOAD_URL="$url" "${trust[@]}" >"$work/build.log" 2>&1 &&
+  cmake --build "$build" --target logsender -j "$(nproc 2>/dev/null || echo 2)" \
       >>"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
 
 echo "== filling the log folder $logs"
@@ -81,7 +107,7 @@ echo "   (process $ended_pid has ended, process $running_pid is running)"
 
 echo "== XDG_DATA_HOME=$work/data logsender sendlogs DEMO $log_id"
 status=0
-XDG_DATA_HOME=$work/data build/demo/app/logsender sendlogs DEMO "$log_id" || status=$?
+XDG_DATA_HOME=$work/data "$build/app/logsender" sendlogs DEMO "$log_id" || status=$?
 echo "   exit status $status"
 
 echo "== the receiver stored"

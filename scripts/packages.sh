@@ -10,6 +10,7 @@ ombrix_needs=(
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev"
   "php:php-cli" "python3:python3" "node:nodejs" "curl:curl" "zip:zip" "unzip:unzip"
   "/etc/services:netbase" "/usr/bin/time:time"
+  "/usr/include/openssl/ssl.h:libssl-dev" "openssl:openssl" "/usr/sbin/nginx:nginx-light"
 )
 
 # What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for

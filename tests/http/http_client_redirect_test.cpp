@@ -202,4 +202,38 @@ TEST(HttpClientRedirect, LocationsThatCannotBeFollowed) {
     }
 }
 
+// Over a socket that speaks https only, as CTlsSocket does: a redirect to any other scheme would
+// carry the request in clear, so it ends the request false with the 30x kept and nothing more
+// sent; https locations are followed as any others.
+TEST(HttpClientRedirect, AnHttpsRequestIsNeverRedirectedOutOfTls) {
+    const struct {
+        const char* location;
+        bool followed;
+        std::uint16_t port;  // of the connection the repeated request goes over
+    } cases[] = {{"http://h/plain", false, 0},
+                 {"HTTP://h:443/plain", false, 0},
+                 {"ftp://h/f", false, 0},
+                 {"https://h/secure", true, 443},
+                 {"/relative", true, 443},
+                 {"https://other:8443/x", true, 8443},
+                 {"HTTPS://h/upper-case", true, 443}};
+    for (const auto& c : cases) {
+        CSocketScript script;
+        script.SpeakOnly(SchemeHttps);
+        script.AddConnection().Reply(Redirect(302, c.location)).Reply(kEmptyOk);
+        script.AddConnection().Reply(kEmptyOk);
+        CTestClient client(script);
+        EXPECT_EQ(client.RequestUrl(u"https://h/a", nullptr), c.followed) << c.location;
+        EXPECT_EQ(client.StatusCode(), c.followed ? 200 : 302) << c.location;
+        const std::string& first = script.Connection(0).Sent();
+        if (!c.followed) {
+            EXPECT_EQ(first, RequestHead("GET", "/a")) << c.location;
+            EXPECT_EQ(client.Body(), "moved") << c.location;
+            EXPECT_EQ(script.ConnectionsOpened(), 1u) << c.location;
+        } else {
+            EXPECT_EQ(script.Connects().back().second, c.port) << c.location;
+        }
+    }
+}
+
 }  // namespace

@@ -35,6 +35,36 @@ TEST(HttpClientRequest, RefusedUrlsTouchNothing) {
     EXPECT_TRUE(client.RequestUrl(WideString(tooLong, 0, tooLong.size() - 1).c_str(), nullptr));
 }
 
+// The socket type names the schemes it speaks: one that speaks only https (as CTlsSocket does)
+// takes https URLs, on port 443 when the URL names none, and refuses http ones.
+TEST(HttpClientRequest, TheSocketTypeDecidesWhichSchemeGoesThrough) {
+    const struct {
+        const char* name;
+        UrlSchemeKind spoken;
+        const char16_t* url;
+        std::uint16_t port;  // 0: refused before any connect
+    } cases[] = {
+        {"https over https", SchemeHttps, u"https://h/", 443},
+        {"https with its port", SchemeHttps, u"https://h:8443/", 8443},
+        {"https, port left empty: the settings' port", SchemeHttps, u"https://h:/", 80},
+        {"http over https", SchemeHttps, u"http://h/", 0},
+        {"ftp over https", SchemeHttps, u"ftp://h/", 0},
+        {"http over http", SchemeHttp, u"http://h/", 80},
+    };
+    for (const auto& c : cases) {
+        CSocketScript script;
+        script.SpeakOnly(c.spoken);
+        script.AddConnection().Reply(kEmptyOk);
+        CTestClient client(script);
+        EXPECT_EQ(client.RequestUrl(c.url, nullptr), c.port != 0) << c.name;
+        ASSERT_EQ(script.ConnectionsOpened(), c.port != 0 ? 1u : 0u) << c.name;
+        if (c.port != 0) {
+            EXPECT_EQ(script.Connects()[0].second, c.port) << c.name;
+            EXPECT_EQ(script.Connection(0).Sent(), RequestHead("GET", "/")) << c.name;
+        }
+    }
+}
+
 TEST(HttpClientRequest, NullParsedUrlIsRefused) {
     CSocketScript script;
     CTestClient client(script);

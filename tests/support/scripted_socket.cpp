@@ -168,5 +168,5 @@ std::uint32_t CScriptedSocket::ExchangeTimeout(std::uint32_t milliseconds) {
 }
 
 bool CScriptedSocket::IsSchemeSupported(UrlSchemeKind kind) const {
-    return kind == SchemeHttp;
+    return kind == script_.scheme_;
 }

@@ -87,6 +87,9 @@ public:
     const std::vector<std::pair<WideString, std::uint16_t>>& Connects() const { return connects_; }
     // The time-out the socket holds now.
     std::uint32_t TimeoutMs() const { return timeoutMs_; }
+    // The one scheme the socket speaks, as CEventSyncSocket speaks http (the default) and
+    // CTlsSocket https.
+    void SpeakOnly(UrlSchemeKind kind) { scheme_ = kind; }
 
 private:
     friend class CScriptedSocket;
@@ -95,6 +98,7 @@ private:
     std::size_t opened_ = 0;
     std::vector<std::pair<WideString, std::uint16_t>> connects_;
     std::uint32_t timeoutMs_ = 10000;
+    UrlSchemeKind scheme_ = SchemeHttp;
 };
 
 class CScriptedSocket {

@@ -1,0 +1,111 @@
+// CTlsSocket against TLS servers on loopback (Python's ssl module, tests/support/
+// tls_test_server.py) with certificates made for the test by the openssl command: which
+// certificates are accepted and with which code the others are refused, the time-out of a
+// silent server, and a peer that leaves during a large send.
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "net/tls_socket.h"
+#include "platform/text_conversion.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/tls_test_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+using TlsSocketTest = TlsLoopbackTest;
+
+// What the "http" server answers to a request whose body is "abc": its length and SHA-256.
+const std::string kAbcReceived =
+    "3 ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+TEST_F(TlsSocketTest, GoodCertificatesAreAcceptedAndTheOthersRefusedWithTheirCode) {
+    const struct {
+        const char* name;
+        const char* certificate;
+        const char* host;
+        bool tls11Only;
+        bool systemStore;
+        std::int32_t expected;  // 0: connected
+    } cases[] = {
+        {"good, by name", "server", "localhost", false, false, 0},
+        {"good, by IP", "server", "127.0.0.1", false, false, 0},
+        {"another name", "other-name", "localhost", false, false, kTlsCertificateRefused},
+        {"another name, by IP", "other-name", "127.0.0.1", false, false, kTlsCertificateRefused},
+        {"unknown authority", "untrusted", "localhost", false, false, kTlsCertificateRefused},
+        {"expired", "expired", "localhost", false, false, kTlsCertificateRefused},
+        {"self-signed", "self-signed", "localhost", false, false, kTlsCertificateRefused},
+        {"test authority not in the system store", "server", "localhost", false, true,
+         kTlsCertificateRefused},
+        {"TLS 1.1 only", "server", "localhost", true, false, kTlsFailure},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTlsTestServer server;
+        Serve(server, "http", c.host, c.certificate,
+              c.tls11Only ? std::vector<std::string>{"--max-tls", "1.1"}
+                          : std::vector<std::string>{});
+        CTlsSocket socket(c.systemStore ? CTlsTrust{} : Trust());
+        const std::u16string host = NarrowToWide(c.host);
+        EXPECT_EQ(socket.ConnectTo(host.c_str(), server.Port()), c.expected == 0);
+        EXPECT_EQ(socket.LastError(), c.expected);
+        if (c.expected == 0) {
+            const std::string request = "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc";
+            std::uint32_t size = static_cast<std::uint32_t>(request.size());
+            EXPECT_TRUE(socket.SendBytes(request.data(), size));
+            EXPECT_EQ(size, request.size()) << "plaintext bytes are counted";
+            char reply[512];
+            std::uint32_t got = sizeof(reply);
+            ASSERT_TRUE(socket.ReceiveBytes(reply, got));
+            EXPECT_NE(std::string(reply, got).find(kAbcReceived), std::string::npos);
+        }
+    }
+}
+
+TEST_F(TlsSocketTest, ASilentServerEndsTheConnectWithinTheTimeOut) {
+    CLoopbackServer silent([](CLoopbackConnection& connection) { connection.Idle(); });
+    ASSERT_TRUE(silent.IsListening());
+    CTlsSocket socket(Trust());
+    socket.ExchangeTimeout(300);
+    const auto start = Clock::now();
+    EXPECT_FALSE(socket.ConnectTo(u"127.0.0.1", silent.Port()));
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(290));
+    EXPECT_LT(waited, std::chrono::seconds(2)) << "connect and handshake share one time-out";
+    EXPECT_EQ(socket.LastError(), 0) << "a time-out leaves the last error as it was";
+}
+
+TEST_F(TlsSocketTest, APeerThatLeavesDuringALargeSendEndsItInAFailureNotASignal) {
+    CTlsTestServer server;
+    Serve(server, "drop", "127.0.0.1", "server");
+    CTlsSocket socket(Trust());
+    ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
+    const std::string body(32 << 20, 'x');
+    std::uint32_t size = static_cast<std::uint32_t>(body.size());
+    EXPECT_FALSE(socket.SendBytes(body.data(), size));
+    EXPECT_LT(size, body.size());
+    EXPECT_NE(socket.LastError(), 0);
+    EXPECT_LT(socket.LastError(), 11000) << "the transport's Windows Sockets number";
+}
+
+TEST_F(TlsSocketTest, OnlyHttpsIsSpokenAndNothingMovesBeforeAConnection) {
+    CTlsSocket socket(Trust());
+    for (const UrlSchemeKind kind : {SchemeUnknown, SchemeFtp, SchemeGopher, SchemeHttp, SchemeFile,
+                                     SchemeNews, SchemeMailto, SchemeSocks}) {
+        EXPECT_FALSE(socket.IsSchemeSupported(kind)) << kind;
+    }
+    EXPECT_TRUE(socket.IsSchemeSupported(SchemeHttps));
+    char byte = 0;
+    std::uint32_t size = 1;
+    EXPECT_FALSE(socket.SendBytes(&byte, size));
+    EXPECT_EQ(socket.LastError(), 10057);
+    size = 1;
+    EXPECT_FALSE(socket.ReceiveBytes(&byte, size));
+    EXPECT_EQ(socket.LastError(), 10057);
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// CTlsTestCertificates and CTlsTestServer: the openssl command and Python, started as child
+// processes with bounded waits.
+#include "tests/support/tls_test_server.h"
+
+#include <chrono>
+#include <cstdlib>
+
+std::unique_ptr<CTlsTestCertificates> TlsLoopbackTest::certificates_;
+
+CTlsTestCertificates::CTlsTestCertificates() {
+    CChildProcess script;
+    int status = -1;
+    ready_ = script.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/make-test-certificates.sh",
+                           folder_.Path().string()},
+                          {}, true) &&
+             script.WaitForExit(std::chrono::seconds(30), status) && status == 0;
+}
+
+bool CTlsTestServer::Start(const CTlsTestCertificates& certificates, const std::string& mode,
+                           const std::string& host, const std::string& name,
+                           const std::vector<std::string>& extra) {
+    std::vector<std::string> argv{"python3",
+                                  OMBRIX_SOURCE_DIR "/tests/support/tls_test_server.py",
+                                  mode,
+                                  host,
+                                  certificates.File(name + ".pem"),
+                                  certificates.File(name + ".key")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    std::string banner;
+    const std::string prefix = "listening on ";
+    if (!process_.Start(argv, {}, true) || !process_.ReadLine(banner, std::chrono::seconds(10)) ||
+        banner.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    const unsigned long port = std::strtoul(banner.c_str() + prefix.size(), nullptr, 10);
+    port_ = port > 0 && port < 65536 ? static_cast<std::uint16_t>(port) : 0;
+    return port_ != 0;
+}
