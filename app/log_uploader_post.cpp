@@ -12,13 +12,10 @@
 #include "http/request_settings.h"
 #include "net/event_sync_socket.h"
 #include "net/parsed_url.h"
-#ifndef OMBRIX_NO_TLS_ENGINE
 #include "net/tls_socket.h"
-#endif
 
 namespace {
 
-#ifndef OMBRIX_NO_TLS_ENGINE
 // The scheme of the upload address as the client will read it: escaped, then parsed.
 UrlSchemeKind SchemeOf(const WideString& url) {
     constexpr std::uint32_t kEscapedCapacity = 2083;
@@ -28,7 +25,6 @@ UrlSchemeKind SchemeOf(const WideString& url) {
                ? parsed.SchemeKind()
                : SchemeUnknown;
 }
-#endif
 
 template <typename TSocket>
 void Post(const WideString& url, std::uint16_t port, const WideString& archiveFileName,
@@ -52,11 +48,9 @@ void Post(const WideString& url, std::uint16_t port, const WideString& archiveFi
 void CLogUploader::PostMultipart(const WideString& url, const WideString& archiveFileName,
                                  const WideString& sessionId, const std::uint8_t* data,
                                  std::uint32_t dataSize) {
-#ifndef OMBRIX_NO_TLS_ENGINE
     if (SchemeOf(url) == SchemeHttps) {
         Post<CTlsSocket>(url, 443, archiveFileName, sessionId, data, dataSize);
         return;
     }
-#endif
     Post<CEventSyncSocket>(url, 80, archiveFileName, sessionId, data, dataSize);
 }
