@@ -32,7 +32,7 @@ public:
         }
         bodyFile_ = folder_.Write("body.bin", body_).string();
         std::string banner;
-        if (!front_.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/receiver-tls.sh",
+        if (!front_.Start({"/bin/bash", LOGSENDER_SOURCE_DIR "/server/receiver-tls.sh",
                            (folder_.Path() / "uploads").string()},
                           {}, true) ||
             !front_.ReadLine(banner, std::chrono::seconds(15))) {

@@ -16,8 +16,8 @@ build=$(realpath -m "${1:-$root/build/win}")
 shift || true
 cd "$root"
 source scripts/packages.sh
-ensure_packages ombrix_needs
-ensure_packages ombrix_windows_needs --no-install-recommends
+ensure_packages logsender_needs
+ensure_packages logsender_windows_needs --no-install-recommends
 
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 cc=x86_64-w64-mingw32-gcc-posix

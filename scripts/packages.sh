@@ -2,7 +2,7 @@
 # running apt-get only when something is missing.
 
 # command-or-file : package
-ombrix_needs=(
+logsender_needs=(
   "cmake:cmake" "ninja:ninja-build" "g++:g++" "clang++:clang"
   "/usr/include/gtest/gtest.h:libgtest-dev" "/usr/include/gmock/gmock.h:libgmock-dev"
   "/usr/include/benchmark/benchmark.h:libbenchmark-dev"
@@ -16,7 +16,7 @@ ombrix_needs=(
 # What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for
 # MinGW, Wine to run the programs, dpkg-source for minizip's source and GoogleTest's source.
 # Installed without recommends: Wine would otherwise pull in X11, GL and 32-bit packages.
-ombrix_windows_needs=(
+logsender_windows_needs=(
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"
   "/usr/x86_64-w64-mingw32/include/zlib.h:libz-mingw-w64-dev"
   "wine:wine" "/usr/lib/wine/wine64:wine64" "dpkg-source:dpkg-dev"
@@ -25,9 +25,9 @@ ombrix_windows_needs=(
 )
 
 # ensure_packages [list name] [apt-get install options...]: installs the packages of the list
-# (default ombrix_needs) whose command or file is missing.
+# (default logsender_needs) whose command or file is missing.
 ensure_packages() {
-  local -n needs=${1:-ombrix_needs}
+  local -n needs=${1:-logsender_needs}
   shift || true
   local missing=() entry what pkg
   for entry in "${needs[@]}"; do

@@ -19,14 +19,14 @@
 
 namespace {
 
-const std::string kProgram = OMBRIX_BINARY_DIR "/app/logsender_loopback";
+const std::string kProgram = LOGSENDER_BINARY_DIR "/app/logsender_loopback";
 
 // Linux never hands out a process identifier of 2^22 (the ceiling of pid_max) or more, so a
 // log carrying this one is always swept.
 const std::string kNoProcess = "4194304";
 
 std::string ReceiverAddress() {
-    std::ifstream in(OMBRIX_BINARY_DIR "/app/loopback_receiver.txt");
+    std::ifstream in(LOGSENDER_BINARY_DIR "/app/loopback_receiver.txt");
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -21,11 +21,11 @@
 
 namespace {
 
-const std::string kProgram = OMBRIX_BINARY_DIR "/app/logsender_tls_loopback";
-const std::string kCertificates = OMBRIX_BINARY_DIR "/app/tls_test_pki/";
+const std::string kProgram = LOGSENDER_BINARY_DIR "/app/logsender_tls_loopback";
+const std::string kCertificates = LOGSENDER_BINARY_DIR "/app/tls_test_pki/";
 
 std::string FrontAddress() {
-    std::ifstream in(OMBRIX_BINARY_DIR "/app/tls_loopback_receiver.txt");
+    std::ifstream in(LOGSENDER_BINARY_DIR "/app/tls_loopback_receiver.txt");
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

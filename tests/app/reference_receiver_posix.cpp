@@ -11,7 +11,7 @@ bool CReferenceReceiver::Start(const std::string& uploadFolder, const std::strin
     port_ = 0;
     std::string banner;
     if (!process_.Start(
-            {"/bin/bash", OMBRIX_SOURCE_DIR "/server/receiver.sh", uploadFolder, address}, {},
+            {"/bin/bash", LOGSENDER_SOURCE_DIR "/server/receiver.sh", uploadFolder, address}, {},
             true) ||
         !process_.ReadLine(banner, std::chrono::seconds(10)) ||
         banner.find("started") == std::string::npos) {

@@ -6,7 +6,7 @@
 bool CTlsFront::Start(const std::string& uploadFolder, const std::string& address,
                       const std::string& certificate, const std::string& key) {
     std::string banner;
-    return process_.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/receiver-tls.sh", uploadFolder,
+    return process_.Start({"/bin/bash", LOGSENDER_SOURCE_DIR "/server/receiver-tls.sh", uploadFolder,
                            address, certificate, key},
                           {}, true) &&
            process_.ReadLine(banner, std::chrono::seconds(15)) &&

@@ -25,7 +25,7 @@ std::uint16_t StartServer(CChildProcess& server) {
 }
 
 std::string Script(const char* name) {
-    return std::string(OMBRIX_SOURCE_DIR) + "/tests/http/servers/" + name;
+    return std::string(LOGSENDER_SOURCE_DIR) + "/tests/http/servers/" + name;
 }
 
 TEST(HttpClientReferenceServer, PythonCountedAndToCloseBodies) {

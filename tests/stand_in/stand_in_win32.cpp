@@ -1,4 +1,4 @@
-// ombrix_stand_in: the stand-in for a running product process in the Windows tests (Wine runs
+// logsender_stand_in: the stand-in for a running product process in the Windows tests (Wine runs
 // no Linux shell for them). It runs until its standard input ends, and never longer than
 // kLongestRun, so a test that loses it cannot leave it behind for good. Modes:
 //   (no arguments)             prints its process identifier on a line;

@@ -1,5 +1,5 @@
 // Where the Windows tests find their stand-in for a product process (tests/stand_in): the
-// program ombrix_stand_in.exe, built into the folder of the test programs.
+// program logsender_stand_in.exe, built into the folder of the test programs.
 #pragma once
 
 #include <string>

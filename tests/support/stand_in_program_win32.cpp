@@ -32,5 +32,5 @@ std::wstring OwnProgramPath() {
 
 std::string StandInProgram() {
     const std::filesystem::path folder = std::filesystem::path(OwnProgramPath()).parent_path();
-    return (folder / L"ombrix_stand_in.exe").string();
+    return (folder / L"logsender_stand_in.exe").string();
 }

@@ -10,7 +10,7 @@ std::unique_ptr<CTlsTestCertificates> TlsLoopbackTest::certificates_;
 CTlsTestCertificates::CTlsTestCertificates() {
     CChildProcess script;
     int status = -1;
-    ready_ = script.Start({"/bin/bash", OMBRIX_SOURCE_DIR "/server/make-test-certificates.sh",
+    ready_ = script.Start({"/bin/bash", LOGSENDER_SOURCE_DIR "/server/make-test-certificates.sh",
                            folder_.Path().string()},
                           {}, true) &&
              script.WaitForExit(std::chrono::seconds(30), status) && status == 0;
@@ -20,7 +20,7 @@ bool CTlsTestServer::Start(const CTlsTestCertificates& certificates, const std::
                            const std::string& host, const std::string& name,
                            const std::vector<std::string>& extra) {
     std::vector<std::string> argv{"python3",
-                                  OMBRIX_SOURCE_DIR "/tests/support/tls_test_server.py",
+                                  LOGSENDER_SOURCE_DIR "/tests/support/tls_test_server.py",
                                   mode,
                                   host,
                                   certificates.File(name + ".pem"),

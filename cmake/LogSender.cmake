@@ -1,8 +1,8 @@
 # Shared build settings and the helper that turns a subsystem folder into a library.
 
-set(OMBRIX_WARNINGS -Wall -Wextra)
+set(LOGSENDER_WARNINGS -Wall -Wextra)
 if(LOGSENDER_WARNINGS_AS_ERRORS)
-  list(APPEND OMBRIX_WARNINGS -Werror)
+  list(APPEND LOGSENDER_WARNINGS -Werror)
 endif()
 
 if(LOGSENDER_SANITIZE)
@@ -13,7 +13,7 @@ endif()
 
 # Sources of the folder that belong to this platform: *_win32.cpp only on Windows,
 # *_posix.cpp everywhere else.
-function(ombrix_platform_sources out dir)
+function(logsender_platform_sources out dir)
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
@@ -23,47 +23,28 @@ function(ombrix_platform_sources out dir)
   set(${out} ${sources} PARENT_SCOPE)
 endfunction()
 
-# ombrix_library(<name> [DEPS <libs>...] [EXCLUDE <file names>...]): a static library from
+# logsender_library(<name> [DEPS <libs>...] [EXCLUDE <file names>...]): a static library from
 # every source of the calling folder but the excluded ones, with the project root on the
-# include path. A folder without sources yet gives a header-only library.
-function(ombrix_library name)
+# include path.
+function(logsender_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-  ombrix_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
+  logsender_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
   foreach(excluded ${ARG_EXCLUDE})
     list(FILTER sources EXCLUDE REGEX "/${excluded}$")
   endforeach()
-  if(NOT sources)
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-    return()
-  endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_compile_options(${name} PRIVATE ${OMBRIX_WARNINGS})
+  target_compile_options(${name} PRIVATE ${LOGSENDER_WARNINGS})
   if(ARG_DEPS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
 endfunction()
 
-# ombrix_linked_libraries(<out>): the project libraries that exist so far, highest layer
-# first, for the programs that link all of them (tests, fuzz targets, benchmarks). The test
-# helpers come first when they are built.
-function(ombrix_linked_libraries out)
-  set(libs)
-  foreach(lib ombrix_test_support ombrix_app ombrix_http ombrix_net ombrix_platform)
-    if(TARGET ${lib})
-      list(APPEND libs ${lib})
-    endif()
-  endforeach()
-  set(${out} ${libs} PARENT_SCOPE)
-endfunction()
-
-# ombrix_built_in_trust(<target> [<pem file>]): gives the program target its definition of
+# logsender_built_in_trust(<target> [<pem file>]): gives the program target its definition of
 # BuiltInTlsRoots (net/tls_built_in_trust.h), the roots its TLS connections trust by default:
 # the certificates of the PEM file, else of LOGSENDER_CA_FILE, else the system store. The file
 # is read when the target is built, so a file made by an earlier build step can be named.
-function(ombrix_built_in_trust target)
+function(logsender_built_in_trust target)
   set(pem "${LOGSENDER_CA_FILE}")
   if(ARGC GREATER 1)
     set(pem "${ARGV1}")
@@ -76,15 +57,15 @@ function(ombrix_built_in_trust target)
   target_sources(${target} PRIVATE ${source})
 endfunction()
 
-# ombrix_tool_program(<name> <main library> <sources>...): a test or benchmark program linking
-# every project library, the given main library and threads, and knowing the source and build
-# folders (OMBRIX_SOURCE_DIR, OMBRIX_BINARY_DIR) for the files and programs it needs.
-function(ombrix_tool_program name main_library)
-  ombrix_linked_libraries(libs)
+# logsender_tool_program(<name> <main library> <sources>...): a test or fuzz program linking the
+# test helpers (and through them every project library), the given main library and threads,
+# and knowing the source and build folders (LOGSENDER_SOURCE_DIR, LOGSENDER_BINARY_DIR) for the
+# files and programs it needs.
+function(logsender_tool_program name main_library)
   add_executable(${name} ${ARGN})
-  target_compile_options(${name} PRIVATE ${OMBRIX_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${libs} ${main_library} Threads::Threads)
-  ombrix_built_in_trust(${name})
+  target_compile_options(${name} PRIVATE ${LOGSENDER_WARNINGS})
+  target_link_libraries(${name} PRIVATE logsender_test_support ${main_library} Threads::Threads)
+  logsender_built_in_trust(${name})
   target_compile_definitions(${name} PRIVATE
-      OMBRIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OMBRIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+      LOGSENDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LOGSENDER_BINARY_DIR="${PROJECT_BINARY_DIR}")
 endfunction()
