@@ -19,6 +19,10 @@ namespace {
 constexpr std::size_t kSealBatch = 64 * 1024;
 // Room of each transport receive: more than one whole record.
 constexpr std::uint32_t kReceiveRoom = 32 * 1024;
+// Bytes from the peer that the session has not taken in. The engine takes every whole record,
+// so what waits is less than one record; a peer whose bytes pile up beyond this is speaking
+// something else, and is not let grow the buffer for as long as the time-out allows.
+constexpr std::size_t kMaxUnconsumed = 256 * 1024;
 
 }  // namespace
 
@@ -217,6 +221,10 @@ bool CTlsSocket::SendToPeer(const std::vector<std::uint8_t>& bytes, Clock::time_
 bool CTlsSocket::ReceiveMore(Clock::time_point deadline) {
     const std::int32_t errorBefore = transport_.LastError();
     const std::size_t start = received_.size();
+    if (start > kMaxUnconsumed) {
+        lastError_ = kTlsFailure;
+        return false;
+    }
     received_.resize(start + kReceiveRoom);
     std::uint32_t size = kReceiveRoom;
     const bool received =
