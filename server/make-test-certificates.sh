@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Makes the certificates of a TLS test run into <folder> with the openssl command, in well
 # under a second (P-256 keys):
-#   server/make-test-certificates.sh <folder> [IP address...]
+#   server/make-test-certificates.sh [--rsa-authorities] <folder> [IP address...]
 #   ca.pem               the test authority (its key ca.key), the root a client is given
 #   server.pem/.key      signed by it, for localhost, 127.0.0.1 and the IP addresses named
 #   other-name.pem/.key  signed by it, for other-name.invalid only
 #   expired.pem/.key     signed by it, for localhost and 127.0.0.1, valid in 2020 only
 #   untrusted.pem/.key   for localhost and 127.0.0.1, signed by an authority nobody trusts
 #   self-signed.pem/.key for localhost and 127.0.0.1, signed by itself
-# Nothing it makes is meant to outlive the run.
+# Nothing it makes is meant to outlive the run. With --rsa-authorities the two authorities get
+# RSA keys (the leaves keep theirs): Wine's chain check refuses now and then a good chain whose
+# signatures are ECDSA, so the certificates a Windows build trusts under Wine are made so.
 set -euo pipefail
 
-folder=${1:?usage: make-test-certificates.sh <folder> [IP address...]}
+authority_key=(-algorithm EC -pkeyopt ec_paramgen_curve:P-256)
+if [ "${1:-}" = --rsa-authorities ]; then
+  authority_key=(-algorithm RSA -pkeyopt rsa_keygen_bits:2048)
+  shift
+fi
+folder=${1:?usage: make-test-certificates.sh [--rsa-authorities] <folder> [IP address...]}
 shift
 mkdir -p "$folder"
 cd "$folder"
@@ -25,7 +32,7 @@ local_names="DNS:localhost,IP:127.0.0.1"
 key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1" 2>/dev/null; }
 
 authority() {  # authority <name> <subject>: a self-signed root <name>.pem with key <name>.key
-  key "$1.key"
+  openssl genpkey "${authority_key[@]}" -out "$1.key" 2>/dev/null
   openssl req -x509 -new -key "$1.key" -subj "/CN=$2" -days 3650 -out "$1.pem" \
     -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign"
 }

@@ -17,7 +17,9 @@ fail() {
 headers=$(x86_64-w64-mingw32-objdump -p "$program")
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI-subsystem program"
 
-system_dlls='^(kernel32|user32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|psapi|urlmon)\.dll$'
+# secur32 (Schannel through SSPI) and crypt32 (the certificate chain check) carry https.
+system_dlls='^(kernel32|user32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|psapi|urlmon'
+system_dlls+='|secur32|crypt32)\.dll$'
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no imports read"
 while read -r dll; do

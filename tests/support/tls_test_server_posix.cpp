@@ -5,7 +5,21 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "tests/support/child_process.h"
+
 std::unique_ptr<CTlsTestCertificates> TlsLoopbackTest::certificates_;
+
+struct CTlsTestServer::CRunning {
+    CChildProcess process;
+};
+
+CTlsTestServer::CTlsTestServer() : running_(std::make_unique<CRunning>()) {}
+
+CTlsTestServer::~CTlsTestServer() = default;
+
+std::string CTlsTestCertificates::Unavailable() {
+    return {};
+}
 
 CTlsTestCertificates::CTlsTestCertificates() {
     CChildProcess script;
@@ -28,7 +42,8 @@ bool CTlsTestServer::Start(const CTlsTestCertificates& certificates, const std::
     argv.insert(argv.end(), extra.begin(), extra.end());
     std::string banner;
     const std::string prefix = "listening on ";
-    if (!process_.Start(argv, {}, true) || !process_.ReadLine(banner, std::chrono::seconds(10)) ||
+    if (!running_->process.Start(argv, {}, true) ||
+        !running_->process.ReadLine(banner, std::chrono::seconds(10)) ||
         banner.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }

@@ -1,7 +1,8 @@
 // CTlsSocket against TLS servers on loopback (Python's ssl module, tests/support/
 // tls_test_server.py) with certificates made for the test by the openssl command: which
 // certificates are accepted and with which code the others are refused, the time-out of a
-// silent server, and a peer that leaves during a large send.
+// silent server, and a peer that leaves during a large send. Under Wine the servers run on the
+// host (tests/net/tls_windows.sh) and the Schannel engine speaks TLS 1.2 to them.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 #include "net/tls_socket.h"
 #include "platform/text_conversion.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/platform_expectation.h"
 #include "tests/support/tls_test_server.h"
 
 namespace {
@@ -30,30 +32,39 @@ TEST_F(TlsSocketTest, GoodCertificatesAreAcceptedAndTheOthersRefusedWithTheirCod
         const char* host;
         bool tls11Only;
         bool systemStore;
-        std::int32_t expected;  // 0: connected
+        // 0: connected. Wine's chain policy matches no IP address against a certificate, so
+        // under Wine a certificate is accepted by name only.
+        std::int32_t posix;
+        std::int32_t windows;
     } cases[] = {
-        {"good, by name", "server", "localhost", false, false, 0},
-        {"good, by IP", "server", "127.0.0.1", false, false, 0},
-        {"another name", "other-name", "localhost", false, false, kTlsCertificateRefused},
-        {"another name, by IP", "other-name", "127.0.0.1", false, false, kTlsCertificateRefused},
-        {"unknown authority", "untrusted", "localhost", false, false, kTlsCertificateRefused},
-        {"expired", "expired", "localhost", false, false, kTlsCertificateRefused},
-        {"self-signed", "self-signed", "localhost", false, false, kTlsCertificateRefused},
-        {"test authority not in the system store", "server", "localhost", false, true,
+        {"good, by name", "server", "localhost", false, false, 0, 0},
+        {"good, by IP", "server", "127.0.0.1", false, false, 0, kTlsCertificateRefused},
+        {"another name", "other-name", "localhost", false, false, kTlsCertificateRefused,
          kTlsCertificateRefused},
-        {"TLS 1.1 only", "server", "localhost", true, false, kTlsFailure},
+        {"another name, by IP", "other-name", "127.0.0.1", false, false, kTlsCertificateRefused,
+         kTlsCertificateRefused},
+        {"unknown authority", "untrusted", "localhost", false, false, kTlsCertificateRefused,
+         kTlsCertificateRefused},
+        {"expired", "expired", "localhost", false, false, kTlsCertificateRefused,
+         kTlsCertificateRefused},
+        {"self-signed", "self-signed", "localhost", false, false, kTlsCertificateRefused,
+         kTlsCertificateRefused},
+        {"test authority not in the system store", "server", "localhost", false, true,
+         kTlsCertificateRefused, kTlsCertificateRefused},
+        {"TLS 1.1 only", "server", "localhost", true, false, kTlsFailure, kTlsFailure},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::int32_t expected = OnThisPlatform(c.posix, c.windows);
         CTlsTestServer server;
         Serve(server, "http", c.host, c.certificate,
               c.tls11Only ? std::vector<std::string>{"--max-tls", "1.1"}
                           : std::vector<std::string>{});
         CTlsSocket socket(c.systemStore ? CTlsTrust{} : Trust());
         const std::u16string host = NarrowToWide(c.host);
-        EXPECT_EQ(socket.ConnectTo(host.c_str(), server.Port()), c.expected == 0);
-        EXPECT_EQ(socket.LastError(), c.expected);
-        if (c.expected == 0) {
+        EXPECT_EQ(socket.ConnectTo(host.c_str(), server.Port()), expected == 0);
+        EXPECT_EQ(socket.LastError(), expected);
+        if (expected == 0) {
             const std::string request = "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc";
             std::uint32_t size = static_cast<std::uint32_t>(request.size());
             EXPECT_TRUE(socket.SendBytes(request.data(), size));
@@ -81,9 +92,9 @@ TEST_F(TlsSocketTest, ASilentServerEndsTheConnectWithinTheTimeOut) {
 
 TEST_F(TlsSocketTest, APeerThatLeavesDuringALargeSendEndsItInAFailureNotASignal) {
     CTlsTestServer server;
-    Serve(server, "drop", "127.0.0.1", "server");
+    Serve(server, "drop", "localhost", "server");
     CTlsSocket socket(Trust());
-    ASSERT_TRUE(socket.ConnectTo(u"127.0.0.1", server.Port()));
+    ASSERT_TRUE(socket.ConnectTo(u"localhost", server.Port()));
     const std::string body(32 << 20, 'x');
     std::uint32_t size = static_cast<std::uint32_t>(body.size());
     EXPECT_FALSE(socket.SendBytes(body.data(), size));
