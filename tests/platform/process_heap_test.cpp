@@ -1,9 +1,11 @@
 // The heap under the response storage: blocks of any size including zero, resizing that keeps
-// the content, a null block resized into a fresh one, and a null block freed as nothing.
+// the content (small and large blocks, and across the two), a null block resized into a fresh
+// one, and a null block freed as nothing.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/process_heap.h"
 
@@ -21,6 +23,12 @@ TEST(ProcessHeap, ResizingKeepsTheContentUpToTheSmallerSize) {
         {"shrink", 9000, 10},
         {"to zero", 100, 0},
         {"from zero", 0, 300},
+        // Large blocks live in mappings of their own on POSIX: into one, within one, out of one.
+        {"grow into a large block", 1 << 20, 6 << 20},
+        {"grow a large block", 6 << 20, 20 << 20},
+        {"shrink a large block", 20 << 20, 5 << 20},
+        {"large to small", 6 << 20, 1000},
+        {"large from the start", 9 << 20, 9 << 20},
     };
     const CProcessHeap heap;
     for (const auto& c : cases) {
@@ -36,7 +44,27 @@ TEST(ProcessHeap, ResizingKeepsTheContentUpToTheSmallerSize) {
         const std::size_t kept = c.from < c.to ? c.from : c.to;
         EXPECT_EQ(std::string(static_cast<const char*>(resized), kept), pattern.substr(0, kept))
             << c.name;
+        std::memset(static_cast<char*>(resized) + kept, 0x11, c.to - kept);  // all of it is ours
         heap.Free(resized);
+    }
+}
+
+TEST(ProcessHeap, ManyLargeBlocksAtOnceAreAllUsable) {
+    constexpr std::size_t kCount = 80;
+    constexpr std::size_t kSize = 4 << 20;
+    const CProcessHeap heap;
+    std::vector<unsigned char*> blocks;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        auto* block = static_cast<unsigned char*>(heap.Allocate(kSize));
+        ASSERT_NE(block, nullptr) << i;
+        block[0] = static_cast<unsigned char>(i);
+        block[kSize - 1] = static_cast<unsigned char>(i);
+        blocks.push_back(block);
+    }
+    for (std::size_t i = 0; i < kCount; ++i) {
+        EXPECT_EQ(blocks[i][0], static_cast<unsigned char>(i)) << i;
+        EXPECT_EQ(blocks[i][kSize - 1], static_cast<unsigned char>(i)) << i;
+        heap.Free(blocks[i]);
     }
 }
 
