@@ -1,6 +1,7 @@
 // CProcessHeap: the heap the HTTP client's response storage lives on. On Windows it is the
 // process heap, whose handle is taken once when the object is made (HeapAlloc, HeapReAlloc and
-// HeapFree, no flags); on POSIX it is the C library's heap. A refused block is a null pointer,
+// HeapFree, no flags); on POSIX it is the C library's heap, with blocks of 4 MiB and up in
+// huge-page mappings of their own (process_heap_posix.cpp). A refused block is a null pointer,
 // never an exception, and a refused resize leaves the old block as it was.
 #pragma once
 
