@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace {
@@ -22,6 +23,9 @@ constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
 constexpr std::size_t kHeader = 64;
 // Large blocks alive at once; past this many, large blocks come from the C heap too.
 constexpr std::size_t kSlots = 64;
+// Sizes past this are refused before any length is computed from them, so no mapping length
+// can wrap round to a small one.
+constexpr std::size_t kMaxLargeBlock = std::numeric_limits<std::size_t>::max() / 4;
 
 std::size_t MappingLength(std::size_t size) {
     return (size + kHeader + kHugePage - 1) / kHugePage * kHugePage;
@@ -56,6 +60,9 @@ public:
     }
 
     void* Allocate(std::size_t size) {
+        if (size > kMaxLargeBlock) {
+            return nullptr;
+        }
         const std::lock_guard<std::mutex> hold(lock_);
         Slot* slot = Find(nullptr);
         const std::size_t length = MappingLength(size);
@@ -77,6 +84,9 @@ public:
 
     // Moves the pages of block to a new aligned mapping for size bytes; null when refused.
     void* Resize(void* block, std::size_t size) {
+        if (size > kMaxLargeBlock) {
+            return nullptr;
+        }
         const std::lock_guard<std::mutex> hold(lock_);
         Slot* slot = Find(BaseOf(block));
         const std::size_t length = MappingLength(size);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,19 @@ TEST(ProcessHeap, ResizingKeepsTheContentUpToTheSmallerSize) {
         std::memset(static_cast<char*>(resized) + kept, 0x11, c.to - kept);  // all of it is ours
         heap.Free(resized);
     }
+}
+
+// A large block asked to grow past what any memory holds: refused, the block as it was. (The
+// small-block case is the C library's, which the sanitizer build makes abort instead.)
+TEST(ProcessHeap, ALargeBlockGrownPastAnyMemoryIsRefusedAndKept) {
+    const CProcessHeap heap;
+    constexpr std::size_t kFrom = 6 << 20;
+    auto* block = static_cast<unsigned char*>(heap.Allocate(kFrom));
+    ASSERT_NE(block, nullptr);
+    block[kFrom - 1] = 0x42;
+    EXPECT_EQ(heap.Reallocate(block, std::numeric_limits<std::size_t>::max() - 8), nullptr);
+    EXPECT_EQ(block[kFrom - 1], 0x42);
+    heap.Free(block);
 }
 
 TEST(ProcessHeap, ManyLargeBlocksAtOnceAreAllUsable) {
