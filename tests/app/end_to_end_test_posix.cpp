@@ -40,8 +40,8 @@ public:
     void WriteLog(const std::string& name, const std::string& content) {
         data_.Write("Ombrix/Log/" + name, content);
     }
-    std::vector<std::string> LogFolder() const { return NamesIn(data_.Path() / "Ombrix" / "Log"); }
-    std::vector<std::string> Stored() const { return NamesIn(uploads_.Path()); }
+    std::vector<std::string> LogFolder() const { return VisibleNamesIn(data_.Path() / "Ombrix" / "Log"); }
+    std::vector<std::string> Stored() const { return VisibleNamesIn(uploads_.Path()); }
     std::string StoredPath(const std::string& name) const {
         return (uploads_.Path() / name).string();
     }
@@ -63,19 +63,6 @@ public:
     }
 
 private:
-    static std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
-        std::vector<std::string> names;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-            const auto name = entry.path().filename().string();
-            if (name[0] != '.') {
-                names.push_back(name);
-            }
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     CTempFolder data_;
     CTempFolder uploads_;
     CReferenceReceiver receiver_;

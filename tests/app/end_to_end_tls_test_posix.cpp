@@ -6,7 +6,6 @@
 // posts to one fixed address, so its scenarios must not run side by side.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,19 +28,6 @@ std::string FrontAddress() {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const auto name = entry.path().filename().string();
-        if (name[0] != '.') {
-            names.push_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Writes the product's two current logs of id 4321, runs "logsender sendlogs S1 4321" against a
 // front with the given certificate, and returns what the receiver stored.
 std::vector<std::string> RunAgainst(const std::string& certificate, const std::string& runner,
@@ -61,9 +47,9 @@ std::vector<std::string> RunAgainst(const std::string& certificate, const std::s
     EXPECT_TRUE(program.WaitForExit(std::chrono::seconds(60), status));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(program.Output(), "");
-    EXPECT_EQ(NamesIn(data.Path() / "Ombrix" / "Log"), std::vector<std::string>{})
+    EXPECT_EQ(VisibleNamesIn(data.Path() / "Ombrix" / "Log"), std::vector<std::string>{})
         << "every log is offered once and deleted";
-    return NamesIn(uploads.Path());
+    return VisibleNamesIn(uploads.Path());
 }
 
 TEST(EndToEndTls, LogsArriveOverTlsAndNothingGoesToAServerOfAnotherName) {

@@ -62,3 +62,16 @@ std::vector<std::string> CTempFolder::Names() const {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::string> VisibleNamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const auto name = entry.path().filename().string();
+        if (name[0] != '.') {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -29,3 +29,7 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Names of the entries of any folder that do not begin with ".", sorted; none when the folder
+// cannot be read.
+std::vector<std::string> VisibleNamesIn(const std::filesystem::path& folder);
