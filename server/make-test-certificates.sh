@@ -9,8 +9,9 @@
 #   untrusted.pem/.key   for localhost and 127.0.0.1, signed by an authority nobody trusts
 #   self-signed.pem/.key for localhost and 127.0.0.1, signed by itself
 # Nothing it makes is meant to outlive the run. With --rsa-authorities the two authorities get
-# RSA keys (the leaves keep theirs): Wine's chain check refuses now and then a good chain whose
-# signatures are ECDSA, so the certificates a Windows build trusts under Wine are made so.
+# RSA keys, and so does the self-signed certificate, which signs itself (the other leaves keep
+# theirs): Wine's chain check refuses now and then a good chain whose signatures are ECDSA, so
+# the certificates a Windows build trusts under Wine are made so.
 set -euo pipefail
 
 authority_key=(-algorithm EC -pkeyopt ec_paramgen_curve:P-256)
@@ -88,6 +89,6 @@ authority stranger "Unknown Authority"
 ca_config stranger
 leaf untrusted stranger "$local_names"
 
-key self-signed.key
+openssl genpkey "${authority_key[@]}" -out self-signed.key 2>/dev/null
 openssl req -x509 -new -key self-signed.key -subj "/CN=localhost" -days 3650 \
   -addext "subjectAltName=$local_names" -out self-signed.pem

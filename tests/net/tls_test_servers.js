@@ -1,6 +1,7 @@
 // The TLS servers the engine tests talk to, all on 127.0.0.1 with ephemeral ports, run on the
 // host by tls_engine_windows.sh: node tls_test_servers.js <certificate folder>
-// The folder holds <name>.pem and <name>.key for each identity (see the script). Prints one
+// The folder holds <name>.pem and <name>.key for each identity, as
+// server/make-test-certificates.sh makes them. Prints one
 // "<server> <port>" line per server, then "ready", and serves until it is ended or ten minutes
 // have passed.
 //   echo         good certificate; sends back every byte it receives
@@ -37,13 +38,13 @@ function greet(socket) {
 }
 
 const servers = [
-  ['echo', 'localhost', {}, echo],
-  ['greeting', 'localhost', {}, greet],
+  ['echo', 'server', {}, echo],
+  ['greeting', 'server', {}, greet],
   ['wrong-name', 'other-name', {}, echo],
-  ['untrusted', 'stranger', {}, echo],
+  ['untrusted', 'untrusted', {}, echo],
   ['expired', 'expired', {}, echo],
   ['self-signed', 'self-signed', {}, echo],
-  ['tls11', 'localhost',
+  ['tls11', 'server',
    {minVersion: 'TLSv1.1', maxVersion: 'TLSv1.1', ciphers: 'DEFAULT:@SECLEVEL=0'}, echo],
 ];
 
