@@ -74,12 +74,9 @@ public:
         return base + kHeader;
     }
 
-    // Whether block is a large block; its mapping's length when it is.
-    bool Owns(void* block, std::size_t& length) {
+    bool Owns(void* block) {
         const std::lock_guard<std::mutex> hold(lock_);
-        const Slot* slot = Find(BaseOf(block));
-        length = slot != nullptr ? slot->length : 0;
-        return slot != nullptr;
+        return Find(BaseOf(block)) != nullptr;
     }
 
     // Moves the pages of block to a new aligned mapping for size bytes; null when refused.
@@ -169,8 +166,7 @@ void* CProcessHeap::Reallocate(void* block, std::size_t size) const noexcept {
     if (block == nullptr) {
         return Allocate(size);
     }
-    std::size_t length = 0;
-    const bool large = CLargeBlocks::Instance().Owns(block, length);
+    const bool large = CLargeBlocks::Instance().Owns(block);
     if (large && size >= kLargeBlock) {
         return CLargeBlocks::Instance().Resize(block, size);
     }
@@ -188,8 +184,7 @@ void* CProcessHeap::Reallocate(void* block, std::size_t size) const noexcept {
 }
 
 void CProcessHeap::Free(void* block) const noexcept {
-    std::size_t length = 0;
-    if (block != nullptr && CLargeBlocks::Instance().Owns(block, length)) {
+    if (block != nullptr && CLargeBlocks::Instance().Owns(block)) {
         CLargeBlocks::Instance().Free(block);
         return;
     }
