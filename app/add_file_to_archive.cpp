@@ -1,15 +1,13 @@
 // The archive entry: method 8 at level -1 with an all-zero zip_fileinfo, from which minizip
 // stores DOS date 32 and time 0, no extra fields, no comment; the file goes in 8192-byte
-// reads. The results of the minizip calls are not examined: the upload goes ahead either way.
+// reads.
 #include "app/add_file_to_archive.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "platform/exclusive_file.h"
 #include "platform/file_name_text.h"
-#include "platform/path_join.h"
 #include "platform/text_conversion.h"
 
 namespace {
@@ -23,28 +21,34 @@ std::string EntryNameOf(WideView fileName) {
     return FileNameToNarrow(fileName, name) ? name : WideToNarrow(fileName);
 }
 
-}  // namespace
-
-std::uint32_t AddFileToArchive(zipFile archive, WideView folder, WideView fileName) {
-    CExclusiveFile file;
-    if (!file.Open(JoinPath(folder, fileName))) {
-        return file.LastError();
-    }
-    const std::string entryName = EntryNameOf(fileName);
-    zip_fileinfo info{};
-    zipOpenNewFileInZip(archive, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                        Z_DEFLATED, Z_DEFAULT_COMPRESSION);
+bool CopyFileIntoEntry(zipFile archive, CExclusiveFile& file) {
     std::array<unsigned char, kReadBufferSize> buffer;
     for (;;) {
         std::uint32_t got = 0;
-        const bool read = file.Read(buffer.data(), kReadBufferSize, got);
-        if (got != 0) {
-            zipWriteInFileInZip(archive, buffer.data(), got);
+        if (!file.Read(buffer.data(), kReadBufferSize, got)) {
+            return false;
         }
-        if (!read || got == 0) {
-            break;
+        if (got == 0) {
+            return true;
+        }
+        if (zipWriteInFileInZip(archive, buffer.data(), got) != ZIP_OK) {
+            return false;
         }
     }
-    zipCloseFileInZip(archive);
-    return 0;
+}
+
+}  // namespace
+
+bool AddFileToArchive(zipFile archive, CExclusiveFile& file, WideView fileName) {
+    if (!file.Rewind()) {
+        return false;
+    }
+    const std::string entryName = EntryNameOf(fileName);
+    zip_fileinfo info{};
+    if (zipOpenNewFileInZip(archive, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK) {
+        return false;
+    }
+    const bool copied = CopyFileIntoEntry(archive, file);
+    return zipCloseFileInZip(archive) == ZIP_OK && copied;
 }

@@ -1,14 +1,12 @@
-// AddFileToArchive: streams one file of a folder into an open archive as its one deflated
-// entry, named by the file's bare name. A file that cannot be opened exclusively (missing,
-// or held by another opener, the archive's own writer included) adds no entry and gives the
-// open's error number (0 once the file was opened). A read that fails part way leaves in the
-// entry what was read before it.
+// AddFileToArchive: streams one held file into an open archive as its one deflated entry,
+// named by the file's bare name. The file is read from its start in 8192-byte pieces. Every
+// step is checked (the entry opened, each read and write, the entry closed): false when any
+// fails, and the archive must then not be posted, since it does not hold the whole file.
 #pragma once
 
 #include <minizip/zip.h>
 
+#include "platform/exclusive_file.h"
 #include "platform/wide_text.h"
 
-#include <cstdint>
-
-std::uint32_t AddFileToArchive(zipFile archive, WideView folder, WideView fileName);
+bool AddFileToArchive(zipFile archive, CExclusiveFile& file, WideView fileName);

@@ -2,9 +2,11 @@
 // client of its own per upload, picked by the upload address's scheme: http goes over the
 // event-synchronised socket, https over a TLS connection that trusts the roots the program
 // was built with; any other scheme goes to the plain client, which refuses it. A fresh settings
-// record with method "POST", the scheme's port and the body block; the record borrows the method,
-// the block and the content type, which all live until RequestUrl has returned. The exchange guard
-// bounds what the receiver may cost (its progress callbacks). The outcome is not examined.
+// record with method "POST", the scheme's port and the body streamed from the archive's file;
+// the record borrows the method, the body source and the content type, which all live until
+// RequestUrl has returned. The exchange guard bounds what the receiver may cost (its progress
+// callbacks). The outcome of the request is not examined.
+#include "app/archive_body_source.h"
 #include "app/exchange_guard.h"
 #include "app/log_uploader.h"
 #include "app/multipart_body.h"
@@ -27,17 +29,12 @@ UrlSchemeKind SchemeOf(const WideString& url) {
 }
 
 template <typename TSocket>
-void Post(const WideString& url, std::uint16_t port, const WideString& archiveFileName,
-          const WideString& sessionId, const std::uint8_t* data, std::uint32_t dataSize) {
+void Post(const WideString& url, std::uint16_t port, CArchiveBodySource& source) {
     CHttpClientT<TSocket> client;
     CRequestSettings settings;
     settings.AssignMethod(u"POST");
     settings.AssignPort(port);
-    CMultipartBody body;
-    if (!body.Build(archiveFileName, sessionId, data, dataSize)) {
-        return;
-    }
-    settings.AssignPostData(body.Data(), body.Size(), body.ContentType());
+    source.Attach(settings);
     CExchangeGuard guard;
     guard.Attach(settings);
     client.RequestUrl(url.c_str(), &settings);
@@ -45,12 +42,18 @@ void Post(const WideString& url, std::uint16_t port, const WideString& archiveFi
 
 }  // namespace
 
-void CLogUploader::PostMultipart(const WideString& url, const WideString& archiveFileName,
-                                 const WideString& sessionId, const std::uint8_t* data,
-                                 std::uint32_t dataSize) {
-    if (SchemeOf(url) == SchemeHttps) {
-        Post<CTlsSocket>(url, 443, archiveFileName, sessionId, data, dataSize);
-        return;
+bool CLogUploader::PostMultipart(const WideString& url, const WideString& archiveFileName,
+                                 const WideString& sessionId, CScratchFile& archive,
+                                 std::uint64_t archiveSize) {
+    CMultipartBody body;
+    if (!body.Compose(archiveFileName, sessionId, archiveSize)) {
+        return false;
     }
-    Post<CEventSyncSocket>(url, 80, archiveFileName, sessionId, data, dataSize);
+    CArchiveBodySource source(body, archive, archiveSize);
+    if (SchemeOf(url) == SchemeHttps) {
+        Post<CTlsSocket>(url, 443, source);
+    } else {
+        Post<CEventSyncSocket>(url, 80, source);
+    }
+    return !source.ArchiveFailed();
 }

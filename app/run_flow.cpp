@@ -2,53 +2,93 @@
 // moved, read or deleted (platform/), so the current log of a running product stays put; the
 // process list, read whole, keeps the sweep off the logs of running processes, and when it
 // cannot be read the sweep is skipped rather than treating every log as left behind.
+// Nothing that was never offered is deleted: a rotated name already taken is left for the
+// sweep and the run takes the next free number, and each log the run sets aside stays held by
+// it from the rename until it is deleted, so a second run at the same time leaves it alone.
 #include "app/run_flow.h"
 
 #include <algorithm>
-#include <limits>
+#include <array>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/log_names.h"
 #include "app/log_uploader.h"
+#include "platform/exclusive_file.h"
 #include "platform/file_operations.h"
 #include "platform/file_search.h"
 #include "platform/path_join.h"
 #include "platform/process_list.h"
 #include "platform/random_draw.h"
 #include "platform/text_conversion.h"
-#include "platform/text_format.h"
 
 namespace {
 
-constexpr std::size_t kSweepPrefixLength = 10;  // "OmbrixLog."
+constexpr int kRotationNumbers = 1001;  // 0..1000
 
-// Moves the current log to its rotated name, clearing a left-over of an earlier run first.
-// Returns the name to send: the rotated name, or empty when the log could not be moved.
-WideString SetAside(const WideString& folder, const WideString& currentName,
-                    const WideString& rotatedName) {
-    const WideString rotatedPath = JoinPath(folder, rotatedName);
-    DeleteFileAt(rotatedPath);
-    if (!RenameFileNoReplace(JoinPath(folder, currentName), rotatedPath)) {
-        return WideString();
+// A log the run has set aside: its rotated name, held from the rename on.
+struct CSetAsideLog {
+    WideString name;
+    CExclusiveFile held;
+};
+
+// The first number from drawn on, counting up and wrapping past 1000 to 0, under which no
+// rotated name of the run exists yet; none when all are taken.
+std::optional<int> FreeRotationNumber(const WideString& folder, const WideString& logId,
+                                      int drawn) {
+    for (int tries = 0, number = drawn; tries < kRotationNumbers;
+         ++tries, number = (number + 1) % kRotationNumbers) {
+        const bool taken = std::any_of(std::begin(kLogKinds), std::end(kLogKinds), [&](auto kind) {
+            return FileExistsAt(JoinPath(folder, RotatedLogName(number, kind, logId)));
+        });
+        if (!taken) {
+            return number;
+        }
     }
-    return rotatedName;
+    return std::nullopt;
 }
 
-bool IsWhiteSpace(char16_t c) {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
+// Moves the current log to its rotated name and holds it there. The name stays empty when the
+// log could not be moved.
+void SetAside(const WideString& folder, const WideString& currentName,
+              const WideString& rotatedName, CSetAsideLog& log) {
+    const WideString rotatedPath = JoinPath(folder, rotatedName);
+    if (RenameFileNoReplace(JoinPath(folder, currentName), rotatedPath)) {
+        log.name = rotatedName;
+        log.held.Open(rotatedPath);
+    }
+}
+
+// What the sweep looks at: every name beginning with "OmbrixLog.", then every rotated log name.
+std::vector<WideString> SweepNames(const WideString& folder) {
+    std::vector<WideString> names;
+    CFileSearch search;
+    WideString name;
+    for (bool found = search.First(folder, u"OmbrixLog.", name); found; found = search.Next(name)) {
+        names.push_back(name);
+    }
+    for (bool found = search.First(folder, u"OmbrixLog", name); found; found = search.Next(name)) {
+        if (IsRotatedLogName(name)) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }
 
 void Sweep(CLogUploader& uploader, const WideString& folder, const CRunContext& context,
-           const WideString& sessionId) {
+           const WideString& sessionId, const std::vector<WideString>& alreadyTried) {
     std::vector<std::uint32_t> running;
     if (!ReadRunningProcessIds(running)) {
         return;
     }
-    CFileSearch search;
-    WideString name;
-    for (bool found = search.First(folder, u"OmbrixLog.", name); found; found = search.Next(name)) {
+    for (const WideString& name : SweepNames(folder)) {
         const std::uint32_t id = ProcessIdOfLogName(name);
-        if (id != 0 && std::find(running.begin(), running.end(), id) != running.end()) {
+        if ((id != 0 && std::find(running.begin(), running.end(), id) != running.end()) ||
+            std::find(alreadyTried.begin(), alreadyTried.end(), name) != alreadyTried.end()) {
+            continue;
+        }
+        if (!IsRotatedLogName(name) && IsLeftOverArchiveName(name)) {
+            DeleteFileAt(JoinPath(folder, name));
             continue;
         }
         uploader.UploadLog(context.uploadAddress, folder, name, sessionId);
@@ -64,45 +104,31 @@ void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
     const WideString& logId = commandLine.LogId();
     const WideString& sessionId = commandLine.SessionId();
     CLogUploader uploader;
-    const int n = RotationNumberOf(CRandomDraw(context.seed).Next());
-    const WideString streamer = SetAside(folder, FormatWide(u"OmbrixLog.%s.Streamer.log", logId),
-                                         FormatWide(u"OmbrixLog%02d.%s.Streamer.log", n, logId));
-    const WideString runner = SetAside(folder, FormatWide(u"OmbrixLog.%s.Runner.log", logId),
-                                       FormatWide(u"OmbrixLog%02d.%s.Runner.log", n, logId));
-    if (!streamer.empty()) {
-        uploader.UploadLog(context.uploadAddress, folder, streamer, sessionId);
+    const std::optional<int> n =
+        FreeRotationNumber(folder, logId, RotationNumberOf(CRandomDraw(context.seed).Next()));
+    std::array<CSetAsideLog, 2> logs;
+    const RunStep steps[] = {RunStep::kStreamerSetAside, RunStep::kRunnerSetAside};
+    for (std::size_t kind = 0; n && kind < logs.size(); ++kind) {
+        SetAside(folder, CurrentLogName(kLogKinds[kind], logId),
+                 RotatedLogName(*n, kLogKinds[kind], logId), logs[kind]);
+        if (context.onStep != nullptr) {
+            context.onStep(steps[kind]);
+        }
     }
-    if (!runner.empty()) {
-        uploader.UploadLog(context.uploadAddress, folder, runner, sessionId);
+    std::vector<WideString> alreadyTried;
+    for (CSetAsideLog& log : logs) {
+        if (!log.name.empty()) {
+            uploader.UploadLog(context.uploadAddress, folder, log.name, sessionId, log.held);
+            alreadyTried.push_back(log.name);
+        }
     }
-    Sweep(uploader, folder, context, sessionId);
+    Sweep(uploader, folder, context, sessionId, alreadyTried);
 }
 
 }  // namespace
 
 int RotationNumberOf(int draw) {
     return static_cast<int>(static_cast<double>(draw) / CRandomDraw::kMaximum * 1000.0);
-}
-
-std::uint32_t ProcessIdOfLogName(WideView name) {
-    std::size_t pos = std::min(name.size(), kSweepPrefixLength);
-    while (pos < name.size() && IsWhiteSpace(name[pos])) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < name.size() && (name[pos] == u'+' || name[pos] == u'-')) {
-        negative = name[pos] == u'-';
-        ++pos;
-    }
-    // Saturates like the C library's conversion, so a long digit run never wraps round to
-    // the identifier of some running process.
-    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
-                                        : std::numeric_limits<std::int32_t>::max();
-    std::int64_t value = 0;
-    for (; pos < name.size() && name[pos] >= u'0' && name[pos] <= u'9'; ++pos) {
-        value = std::min(limit, value * 10 + (name[pos] - u'0'));
-    }
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(negative ? -value : value));
 }
 
 int RunLogSender(std::string_view commandLine, const CRunContext& context) noexcept {

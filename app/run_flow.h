@@ -1,8 +1,8 @@
 // The run of the log sender: the command word checked, the product's two current logs set
 // aside under a randomly numbered name and uploaded, then the sweep of logs left behind by
-// processes that have ended. The inputs that come from the platform (the upload address,
-// the application-data folder, the seed of the draw) are handed in, so that tests drive the
-// same code with their own.
+// processes that have ended and of logs set aside by runs that never sent them. The inputs
+// that come from the platform (the upload address, the application-data folder, the seed of
+// the draw) are handed in, so that tests drive the same code with their own.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,9 @@
 #include <string_view>
 
 #include "platform/wide_text.h"
+
+// Points of the run a test may stop it at.
+enum class RunStep { kStreamerSetAside, kRunnerSetAside };
 
 struct CRunContext {
     WideString productWord;
@@ -19,6 +22,8 @@ struct CRunContext {
     std::optional<WideString> appDataFolder;
     // Seed of the pseudo-random draw of the rotation number (the tick count in production).
     std::uint32_t seed = 0;
+    // Told of each step as the run passes it; none in the program.
+    void (*onStep)(RunStep step) = nullptr;
 };
 
 // Converts the 8-bit command line, splits it and, for "sendlogs", runs. Every exception ends
@@ -27,8 +32,3 @@ int RunLogSender(std::string_view commandLine, const CRunContext& context) noexc
 
 // Rotation number of a draw r in 0..32767: 1000 * r / 32767, so 0..1000.
 int RotationNumberOf(int draw);
-
-// The process identifier a swept log name carries: the decimal number at the start of the
-// text after "OmbrixLog." (white space skipped, an optional sign, digits up to the first
-// non-digit); 0 when there are no digits.
-std::uint32_t ProcessIdOfLogName(WideView name);

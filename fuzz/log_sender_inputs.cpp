@@ -1,8 +1,9 @@
 // Fuzz target for what the log sender reads from outside: the command line (split into its
-// tokens), swept file names (their process identifier) and the identifiers that enter the
-// multipart part head. Checks that tokens never hold a blank, that the part head is always
-// exactly its four lines with a quoted file name free of quotes and line ends, and that the
-// archive bytes come back unchanged between the head and the tail.
+// tokens), swept file names (their process identifier; no name is both a rotated log and a
+// left-over archive) and the identifiers that enter the multipart part head. Checks that
+// tokens never hold a blank, that the part head is always exactly its four lines with a quoted
+// file name free of quotes and line ends, and that the archive bytes come back unchanged
+// between the head and the tail.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,8 +11,8 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/log_names.h"
 #include "app/multipart_body.h"
-#include "app/run_flow.h"
 #include "platform/text_conversion.h"
 #include "tests/support/upload_recorder.h"
 
@@ -29,16 +30,19 @@ void CheckCommandLine(std::string_view text) {
         Require(token->find(u' ') == std::u16string::npos);
     }
     Require(!line.SessionId().empty() && !line.LogId().empty());
-    ProcessIdOfLogName(NarrowToWide(text));
+    const WideString name = NarrowToWide(text);
+    ProcessIdOfLogName(name);
+    Require(!(IsRotatedLogName(name) && IsLeftOverArchiveName(name)));
 }
 
 void CheckBody(std::string_view sessionId, std::string_view archiveName, std::string_view data) {
     CMultipartBody body;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-    Require(body.Build(NarrowToWide(archiveName), NarrowToWide(sessionId), bytes,
-                       static_cast<std::uint32_t>(data.size())));
+    Require(body.Compose(NarrowToWide(archiveName), NarrowToWide(sessionId), data.size()));
     CRecordedUpload upload;
-    upload.body.assign(reinterpret_cast<const char*>(body.Data()), body.Size());
+    upload.body = body.Head();
+    upload.body += data;
+    upload.body += body.Tail();
+    Require(upload.body.size() == body.Size());
     ParseUploadBody(upload);
     Require(upload.wellFormed && upload.archive == data);
     Require(upload.fileName.find_first_of("\"\r\n") == std::string::npos);

@@ -1,8 +1,9 @@
 // CHttpClientT redirects: a 301, 302 or 303 with a "Location" is followed by repeating the
 // whole request (same method, head lines, body and send mode) at the new URL, on the same
 // connection when host and port stay, and the new response is judged in turn. At most
-// kMaxRedirects are followed in one request. A body taken from a body source cannot be
-// sent again, so such a request is not redirected. A redirect never leaves TLS: an https
+// kMaxRedirects are followed in one request. A body taken from a body source is sent again
+// only when the source says it starts over at each head (kRequestBodySourceRestarts);
+// otherwise such a request is not redirected. A redirect never leaves TLS: an https
 // request sent to a location of any other scheme would carry its body in clear, so it ends
 // false with the 30x response kept.
 #pragma once
@@ -21,7 +22,8 @@ bool CHttpClientT<TSocket>::FollowRedirect() {
         if (!HeaderValue(u"Location", location)) {
             return true;  // nothing to follow: the 30x response stands
         }
-        if ((settings_->flags & kRequestBodyFromSource) != 0) {
+        const std::uint32_t flags = settings_->flags;
+        if ((flags & kRequestBodyFromSource) != 0 && (flags & kRequestBodySourceRestarts) == 0) {
             return false;
         }
         const WideString extraHeaders =

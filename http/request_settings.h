@@ -10,6 +10,9 @@ constexpr std::uint32_t kRequestFollowRedirects = 1;  // follow 301, 302 and 303
 constexpr std::uint32_t kRequestCheckStatus = 2;      // the status code decides the result
 constexpr std::uint32_t kRequestBodyFromSource = 4;   // body pieces come from bodySource
 constexpr std::uint32_t kRequestBodyInBlocks = 8;     // postData goes out in sendBlockSize writes
+// The body source starts its body over whenever it is handed a request head, so a redirected
+// request can carry the whole body again; without it, a body-source request is not redirected.
+constexpr std::uint32_t kRequestBodySourceRestarts = 16;
 
 // Called after each write of the request (or read of the response) with the bytes that
 // write moved and the matching user value; false asks the client to stop.

@@ -1,10 +1,15 @@
 // CExclusiveFile on POSIX. The open is non-blocking so that a FIFO named like a log cannot
 // stall the run, it never follows a symbolic link (the link fails to open like a missing file,
-// so a file outside the log folder is never read), and only regular files are accepted. Reads continue past short transfers
-// (signals, the kernel's per-call cap) until the request is met or the file ends.
+// so a file outside the log folder is never read), and only regular files are accepted. Reads
+// continue past short transfers (signals, the kernel's per-call cap) until the request is met
+// or the file ends. POSIX has no share modes: the in-use probe stands in for them, and the
+// object's own descriptor is what makes other runs' probes see the file held. Runs claim a file
+// under the folder's lock and with a flock of the file itself, so two runs never both take it
+// and a run that merely looks never passes for a holder.
 #include "platform/exclusive_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +18,19 @@
 
 #include "platform/file_errors.h"
 #include "platform/file_use_probe.h"
+#include "platform/folder_lock.h"
 #include "platform/native_path.h"
+
+namespace {
+
+// Open failures that mean nothing of the file's own is at the name: nothing at all, a link
+// (O_NOFOLLOW), a socket file (which cannot be opened), or a path through something that is
+// not a folder.
+bool NamesNoRegularFile(int error) {
+    return error == ENOENT || error == ELOOP || error == ENXIO || error == ENOTDIR;
+}
+
+}  // namespace
 
 CExclusiveFile::~CExclusiveFile() {
     Close();
@@ -26,33 +43,72 @@ bool CExclusiveFile::Fail() {
 
 bool CExclusiveFile::Open(WideView path) {
     Close();
+    foundNoRegularFile_ = false;
     std::string native;
     if (!NativePathOf(path, native)) {
         errno = EINVAL;
         return Fail();
     }
-    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    WideString kept(path);
+    const CFolderLock folder(native);
+    if (!folder.Acquired()) {
+        errno = static_cast<int>(kErrorFileInUse);
+        return Fail();
+    }
+    const int descriptor =
+        open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (descriptor < 0) {
+        foundNoRegularFile_ = NamesNoRegularFile(errno);
         return Fail();
     }
     handle_ = descriptor;
+    if (!Claim(native)) {
+        Fail();
+        Close();
+        return false;
+    }
+    path_ = std::move(kept);
+    return true;
+}
+
+// The open file becomes this object's alone: a regular file, not claimed by another run (its
+// flock), still the file at the name, and held by no other process. errno says why not.
+bool CExclusiveFile::Claim(const std::string& native) {
+    const int descriptor = static_cast<int>(handle_);
     struct stat status;
     if (fstat(descriptor, &status) != 0) {
-        const bool failed = Fail();
-        Close();
-        return failed;
+        return false;
     }
     if (!S_ISREG(status.st_mode)) {
+        foundNoRegularFile_ = true;
         errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-    } else if (IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
-                           static_cast<std::uint64_t>(status.st_ino), descriptor)) {
-        errno = static_cast<int>(kErrorFileInUse);
-    } else {
-        return true;
+        return false;
     }
-    Fail();
-    Close();
-    return false;
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK && errno != EINVAL) {
+        errno = static_cast<int>(kErrorFileInUse);
+        return false;
+    }
+    if (!StillNamed(native)) {
+        return false;
+    }
+    if (IsFileInUse(descriptor, native)) {
+        errno = static_cast<int>(kErrorFileInUse);
+        return false;
+    }
+    return true;
+}
+
+// Whether the name still names the open file: another run may have moved or deleted it, and
+// what now has the name (if anything) is no business of this object.
+bool CExclusiveFile::StillNamed(const std::string& native) const {
+    struct stat held;
+    struct stat named;
+    if (fstat(static_cast<int>(handle_), &held) != 0 || lstat(native.c_str(), &named) != 0 ||
+        held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        errno = ENOENT;
+        return false;
+    }
+    return true;
 }
 
 bool CExclusiveFile::Size(std::uint64_t& size) {
@@ -90,6 +146,40 @@ bool CExclusiveFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& b
         bytesRead += static_cast<std::uint32_t>(got);
     }
     return true;
+}
+
+bool CExclusiveFile::Rewind() {
+    if (handle_ < 0) {
+        errno = EBADF;
+        return Fail();
+    }
+    return lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0 || Fail();
+}
+
+// The name is checked to still be this file (a rename by someone else may have put another
+// file there), and nobody but this object may hold it, as for any other deletion.
+bool CExclusiveFile::Remove() {
+    if (handle_ < 0) {
+        errno = EBADF;
+        return Fail();
+    }
+    std::string native;
+    bool removed = false;
+    if (!NativePathOf(path_, native)) {
+        errno = EINVAL;
+    } else {
+        const CFolderLock folder(native);
+        if (!folder.Acquired() || IsFileInUse(static_cast<int>(handle_), native)) {
+            errno = static_cast<int>(kErrorFileInUse);
+        } else {
+            removed = StillNamed(native) && unlink(native.c_str()) == 0;
+        }
+    }
+    if (!removed) {
+        Fail();
+    }
+    Close();
+    return removed;
 }
 
 void CExclusiveFile::Close() noexcept {

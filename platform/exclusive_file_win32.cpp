@@ -5,7 +5,9 @@
 // junction) is opened as itself and refused, so a file elsewhere is never read through it. Wine
 // shows a Unix symbolic link as the plain file it points to and makes no reparse points, so
 // there this refusal never comes into play. ReadFile is repeated past short transfers until
-// the request is met or the file ends.
+// the request is met or the file ends. The file is opened with delete access where the user
+// has it, so Remove deletes it through this very handle: there is no moment between closing
+// and deleting in which another run could open it.
 #include <windows.h>
 
 #include "platform/exclusive_file.h"
@@ -16,6 +18,16 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
+}
+
+// Open failures that mean nothing of the file's own is at the name.
+bool NamesNoRegularFile(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+HANDLE OpenAlone(const WideString& terminated, DWORD access) {
+    return CreateFileW(ToWideCall(terminated.c_str()), access, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 }  // namespace
@@ -31,25 +43,31 @@ bool CExclusiveFile::Fail() {
 
 bool CExclusiveFile::Open(WideView path) {
     Close();
+    foundNoRegularFile_ = false;
     WideString terminated;
     if (!TerminatedPathOf(path, terminated)) {
         SetLastError(ERROR_INVALID_NAME);
         return Fail();
     }
-    const HANDLE handle =
-        CreateFileW(ToWideCall(terminated.c_str()), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle = OpenAlone(terminated, GENERIC_READ | DELETE);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        handle = OpenAlone(terminated, GENERIC_READ);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
+        foundNoRegularFile_ = NamesNoRegularFile(GetLastError());
         return Fail();
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileType(handle) != FILE_TYPE_DISK) {
+        foundNoRegularFile_ = true;
         SetLastError(ERROR_INVALID_PARAMETER);
     } else if (GetFileInformationByHandle(handle, &information)) {
         if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            path_ = std::move(terminated);
             return true;
         }
+        foundNoRegularFile_ = true;
         SetLastError(ERROR_CANT_ACCESS_FILE);
     }
     Fail();
@@ -91,6 +109,38 @@ bool CExclusiveFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& b
         bytesRead += got;
     }
     return true;
+}
+
+bool CExclusiveFile::Rewind() {
+    if (handle_ < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return Fail();
+    }
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) || Fail();
+}
+
+// Marked for deletion through the handle, the file goes when the handle closes. Without delete
+// access on the handle, the name is deleted after the close, as any other file is.
+bool CExclusiveFile::Remove() {
+    if (handle_ < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return Fail();
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    const bool marked = SetFileInformationByHandle(AsHandle(handle_), FileDispositionInfo,
+                                                   &disposition, sizeof disposition);
+    if (!marked) {
+        Fail();
+    }
+    Close();
+    if (marked) {
+        return true;
+    }
+    WideString terminated;
+    return (TerminatedPathOf(path_, terminated) && DeleteFileW(ToWideCall(terminated.c_str()))) ||
+           Fail();
 }
 
 void CExclusiveFile::Close() noexcept {

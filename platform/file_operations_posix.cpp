@@ -1,6 +1,7 @@
-// Delete and rename on POSIX. The in-use refusal comes from the /proc probe; a rename uses
-// renameat2 with RENAME_NOREPLACE, or link then unlink on file systems that lack the flag,
-// since plain rename() silently replaces its target.
+// Delete and rename on POSIX. The in-use refusal comes from the /proc probe, asked under the
+// folder's lock like every claim of a file; a rename uses renameat2 with RENAME_NOREPLACE, or
+// link then unlink on file systems that lack the flag, since plain rename() silently replaces
+// its target.
 #include "platform/file_operations.h"
 
 #include <fcntl.h>
@@ -13,16 +14,18 @@
 
 #include "platform/file_errors.h"
 #include "platform/file_use_probe.h"
+#include "platform/folder_lock.h"
 #include "platform/native_path.h"
 
 namespace {
 
-// Resolves path and refuses a file in use, of whatever kind: a FIFO or device another process
-// has open, a socket file a process listens on. Links themselves are examined, not what they
-// point to: deleting or moving a link leaves its target alone, and a link is never in use.
-bool PrepareFree(WideView path, std::string& native) {
-    if (!NativePathOf(path, native)) {
-        errno = EINVAL;
+// Refuses a file in use, of whatever kind: a FIFO or device another process has open, a socket
+// file a process listens on. Links themselves are examined, not what they point to: deleting
+// or moving a link leaves its target alone, and a link is never in use. Asked under the
+// folder's lock, so that a run that only looks at the file is never taken for its holder.
+bool IsFree(const CFolderLock& folder, const std::string& native) {
+    if (!folder.Acquired()) {
+        errno = static_cast<int>(kErrorFileInUse);
         return false;
     }
     struct stat status;
@@ -31,9 +34,7 @@ bool PrepareFree(WideView path, std::string& native) {
     }
     const bool inUse = S_ISSOCK(status.st_mode)
                            ? IsSocketFileInUse(native)
-                           : !S_ISLNK(status.st_mode) &&
-                                 IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
-                                             static_cast<std::uint64_t>(status.st_ino), -1);
+                           : !S_ISLNK(status.st_mode) && IsFileInUse(-1, native);
     if (inUse) {
         errno = static_cast<int>(kErrorFileInUse);
         return false;
@@ -58,7 +59,12 @@ bool LinkThenUnlink(const std::string& from, const std::string& to) {
 
 bool DeleteFileAt(WideView path) {
     std::string native;
-    return PrepareFree(path, native) && unlink(native.c_str()) == 0;
+    if (!NativePathOf(path, native)) {
+        errno = EINVAL;
+        return false;
+    }
+    const CFolderLock folder(native);
+    return IsFree(folder, native) && unlink(native.c_str()) == 0;
 }
 
 bool FileExistsAt(WideView path) {
@@ -70,11 +76,12 @@ bool FileExistsAt(WideView path) {
 bool RenameFileNoReplace(WideView from, WideView to) {
     std::string nativeFrom;
     std::string nativeTo;
-    if (!PrepareFree(from, nativeFrom)) {
+    if (!NativePathOf(from, nativeFrom) || !NativePathOf(to, nativeTo)) {
+        errno = EINVAL;
         return false;
     }
-    if (!NativePathOf(to, nativeTo)) {
-        errno = EINVAL;
+    const CFolderLock folder(nativeFrom);
+    if (!IsFree(folder, nativeFrom)) {
         return false;
     }
     if (renameat2(AT_FDCWD, nativeFrom.c_str(), AT_FDCWD, nativeTo.c_str(), RENAME_NOREPLACE) ==

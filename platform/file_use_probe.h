@@ -7,10 +7,12 @@
 #include <string>
 
 // True when any descriptor of any process that can be inspected, this one included, refers
-// to the file (device, inode), except this process's own descriptor ownDescriptor (-1: none).
+// to the file at nativePath. descriptor: an open descriptor of this process on that file, the
+// one descriptor that does not count as a holder (the file's identity is taken from it); -1:
+// none, the identity is taken from the path itself (a final symbolic link is not followed).
 // True as well when the process table cannot be read at all: a file that might be in use is
 // treated as in use.
-bool IsFileInUse(std::uint64_t device, std::uint64_t inode, int ownDescriptor);
+bool IsFileInUse(int descriptor, const std::string& nativePath);
 
 // True when a socket of this machine's network namespace is bound to the socket file at the
 // absolute path: a listening socket is held through the socket, not through its file, so the

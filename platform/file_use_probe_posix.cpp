@@ -67,7 +67,14 @@ bool ProcessHolds(std::uint32_t pid, int skippedDescriptor, std::uint64_t device
 
 }  // namespace
 
-bool IsFileInUse(std::uint64_t device, std::uint64_t inode, int ownDescriptor) {
+bool IsFileInUse(int descriptor, const std::string& nativePath) {
+    struct stat status;
+    if ((descriptor >= 0 ? fstat(descriptor, &status) : lstat(nativePath.c_str(), &status)) != 0) {
+        return true;
+    }
+    const auto device = static_cast<std::uint64_t>(status.st_dev);
+    const auto inode = static_cast<std::uint64_t>(status.st_ino);
+    const int ownDescriptor = descriptor;
     std::vector<std::uint32_t> pids;
     if (!ReadRunningProcessIds(pids)) {
         return true;

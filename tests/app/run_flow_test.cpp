@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/log_names.h"
 #include "app/log_sender_entry.h"
 #include "app/run_flow.h"
 #include "platform/text_conversion.h"
@@ -49,9 +50,10 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    Posted PostedArchives() const {
+    Posted PostedArchives() const { return PostedArchives(recorder_); }
+    static Posted PostedArchives(const CUploadRecorder& recorder) {
         Posted posted;
-        for (const auto& upload : recorder_.Uploads()) {
+        for (const auto& upload : recorder.Uploads()) {
             std::vector<CZipEntry> entries;
             EXPECT_TRUE(upload.wellFormed && ReadZipBytes(upload.archive, entries));
             EXPECT_LE(entries.size(), 1u);
@@ -92,9 +94,34 @@ TEST(RunFlowParts, SweptNamesCarryTheirProcessIdentifier) {
         {u"OmbrixLog.-1.Runner.log", 0xFFFFFFFFU},
         {u"OmbrixLog.4294967297.Runner.log", 2147483647U},
         {u"OmbrixLog.99999999999999999999.Runner.log", 2147483647U},
+        {u"OmbrixLog07.4321.Runner.log", 4321},
+        {u"OmbrixLog1000.0042.Streamer.log", 42},
+        {u"OmbrixLog07.abc.Runner.log", 0},
+        {u"OmbrixLog07.1.2.Runner.log", 1},
     };
     for (const auto& [name, id] : cases) {
         EXPECT_EQ(ProcessIdOfLogName(name), id) << WideToNarrow(name);
+    }
+}
+
+TEST(RunFlowParts, RotatedLogNamesAreTheOnesARunMakes) {
+    const std::pair<std::u16string, bool> cases[] = {
+        {u"OmbrixLog07.4321.Runner.log", true},
+        {u"OmbrixLog1000.4321.Streamer.log", true},
+        {u"OmbrixLog7.a.b.Runner.log", true},
+        {u"OmbrixLog07.NoSessionId.Streamer.log", true},
+        {u"OmbrixLog.4321.Runner.log", false},
+        {u"OmbrixLog07..Runner.log", false},
+        {u"OmbrixLog07.Runner.log", false},
+        {u"OmbrixLogx7.4321.Runner.log", false},
+        {u"OmbrixLog07.4321.Runner.zip", false},
+        {u"OmbrixLog07.4321.runner.log", false},
+        {u"ombrixlog07.4321.Runner.log", false},
+        {u"OmbrixLog07.4321.Other.log", false},
+        {u"OmbrixLog07", false},
+    };
+    for (const auto& [name, rotated] : cases) {
+        EXPECT_EQ(IsRotatedLogName(name), rotated) << WideToNarrow(name);
     }
 }
 
@@ -164,14 +191,39 @@ TEST_F(RunFlow, MissingTokensTakeTheirDefaults) {
                                         "S2$OmbrixLog07.S2.Runner.zip"}));
 }
 
-TEST_F(RunFlow, ALeftOverRotatedLogIsReplaced) {
-    WriteLog("OmbrixLog07.4321.Runner.log", "left over from an earlier run");
-    WriteLog("OmbrixLog.4321.Runner.log", "current");
-    EXPECT_EQ(Run("sendlogs S1 4321"), 0);
-    EXPECT_EQ(
-        PostedArchives(),
-        (Posted{{"S1$OmbrixLog07.4321.Runner.zip", {"OmbrixLog07.4321.Runner.log", "current"}}}));
-    EXPECT_TRUE(LogFolder().empty());
+// A rotated name already taken is never cleared: the run takes the next free number (wrapping
+// past 1000 to 0), and the left-over is swept as a log that was never sent.
+TEST_F(RunFlow, ALeftOverRotatedLogIsKeptAndSentItself) {
+    const struct {
+        std::uint32_t seed;
+        std::vector<std::string> taken;
+        std::string number;
+    } cases[] = {
+        {kSeedFor7, {"OmbrixLog07." + kNoProcess + ".Runner.log"}, "08"},
+        {kSeedFor7,
+         {"OmbrixLog07." + kNoProcess + ".Streamer.log",
+          "OmbrixLog08." + kNoProcess + ".Runner.log"},
+         "09"},
+        {kSeedFor1000, {"OmbrixLog1000." + kNoProcess + ".Runner.log"}, "00"},
+    };
+    for (const auto& c : cases) {
+        CUploadRecorder recorder;
+        Posted expected;
+        for (const std::string& name : c.taken) {
+            WriteLog(name, "left over: " + name);
+            expected["S1$" + name.substr(0, name.size() - 4) + ".zip"] = {name,
+                                                                          "left over: " + name};
+        }
+        WriteLog("OmbrixLog." + kNoProcess + ".Runner.log", "current");
+        const std::string rotated = "OmbrixLog" + c.number + "." + kNoProcess + ".Runner";
+        expected["S1$" + rotated + ".zip"] = {rotated + ".log", "current"};
+        EXPECT_EQ(RunLogSender("sendlogs S1 " + kNoProcess,
+                               TestRunContext(recorder.Url(), data_.WidePath(), c.seed)),
+                  0);
+        EXPECT_EQ(recorder.FileNames().at(0), "S1$" + rotated + ".zip") << c.number;
+        EXPECT_EQ(PostedArchives(recorder), expected) << c.number;
+        EXPECT_TRUE(LogFolder().empty()) << c.number;
+    }
 }
 
 TEST_F(RunFlow, OnlyTheRunnerLogPresentStillSweeps) {
@@ -206,24 +258,28 @@ TEST_F(RunFlow, SweepSparesRunningProcessesAndSendsTheRest) {
     const std::string id = std::to_string(product.Pid());
     WriteLog("OmbrixLog." + id + ".Runner.log", "running");
     WriteLog("OmbrixLog.00" + id + ".Streamer.log", "running, leading zeros");
+    WriteLog("OmbrixLog07." + id + ".Runner.log", "running, set aside");
     WriteLog("OmbrixLog.Streamer.log", "no identifier");
     WriteLog("OmbrixLog.abc.Runner.log", "identifier abc");
-    WriteLog("OmbrixLog07.9.Runner.log", "rotated, never swept");
+    WriteLog("OmbrixLog07." + kNoProcess + ".Runner.log", "set aside, never sent");
     WriteLog("OmbrixLog." + kNoProcess + ".Runner.zip", "PK left-over archive");
+    WriteLog("OmbrixLog07." + kNoProcess + ".Runner.zip", "PK left-over archive");
     EXPECT_EQ(Run("sendlogs S1 4321"), 0);
     EXPECT_EQ(
         PostedArchives(),
         (Posted{{"S1$OmbrixLog.Streamer.zip", {"OmbrixLog.Streamer.log", "no identifier"}},
                 {"S1$OmbrixLog.abc.Runner.zip", {"OmbrixLog.abc.Runner.log", "identifier abc"}},
-                {"S1$OmbrixLog." + kNoProcess + ".Runner.zip", {"", ""}}}));
+                {"S1$OmbrixLog07." + kNoProcess + ".Runner.zip",
+                 {"OmbrixLog07." + kNoProcess + ".Runner.log", "set aside, never sent"}}}));
     EXPECT_EQ(LogFolder(), (std::vector<std::string>{"OmbrixLog.00" + id + ".Streamer.log",
                                                      "OmbrixLog." + id + ".Runner.log",
-                                                     "OmbrixLog07.9.Runner.log"}));
+                                                     "OmbrixLog07." + id + ".Runner.log"}))
+        << "a left-over archive is removed, never posted";
 
     product.Kill();
     EXPECT_EQ(Run("sendlogs S1 4321"), 0);
-    EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog07.9.Runner.log"});
-    EXPECT_EQ(recorder_.Uploads().size(), 5u);
+    EXPECT_TRUE(LogFolder().empty());
+    EXPECT_EQ(recorder_.Uploads().size(), 6u);
 }
 
 }  // namespace

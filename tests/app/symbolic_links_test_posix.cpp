@@ -41,29 +41,24 @@ TEST(SymbolicLinks, TargetsOfLinkedLogsNeverLeaveTheMachine) {
     const CRunContext context = TestRunContext(recorder.Url(), data.WidePath());
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
 
-    EXPECT_EQ(recorder.FileNames(), (std::vector<std::string>{"S1$OmbrixLog07.4321.Runner.zip",
-                                                              "S1$OmbrixLog.4194305.Streamer.zip"}))
-        << "each link is offered as a log that cannot be opened: an archive with no entry";
-    for (const auto& upload : recorder.Uploads()) {
-        EXPECT_EQ(upload.archive, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-    }
-    EXPECT_FALSE(AnyUploadHolds(recorder, kMarker));
+    EXPECT_TRUE(recorder.Uploads().empty()) << "a link is no log: nothing is posted for it";
     EXPECT_EQ(outside.Read("secret.txt"), kMarker);
     EXPECT_EQ(data.Names(), std::vector<std::string>{"Ombrix"});
-    EXPECT_FALSE(data.Exists("Ombrix/Log/OmbrixLog.4194305.Streamer.log")) << "the link is gone";
+    EXPECT_EQ(VisibleNamesIn(log), std::vector<std::string>{}) << "both links are gone";
 }
 
-TEST(SymbolicLinks, ALinkedArchiveIsNotLoaded) {
+TEST(SymbolicLinks, ALinkAtTheArchiveNameIsClearedNeverWrittenThrough) {
     CTempFolder outside;
     CTempFolder folder;
     const auto target = outside.Write("secret.zip", kMarker);
     ASSERT_EQ(symlink(target.c_str(), (folder.Path() / "OmbrixLog.zip").c_str()), 0);
+    folder.Write("OmbrixLog.1234", "log lines");
     CUploadRecorder recorder;
-    EXPECT_NE(
-        CLogUploader().PostArchiveFile(recorder.Url(), folder.WidePath(), u"OmbrixLog.zip", u"S1"),
-        kHresultOk);
-    EXPECT_TRUE(recorder.Uploads().empty());
+    CLogUploader().UploadLog(recorder.Url(), folder.WidePath(), u"OmbrixLog.1234", u"S1");
+    ASSERT_EQ(recorder.Uploads().size(), 1u);
+    EXPECT_FALSE(AnyUploadHolds(recorder, kMarker));
     EXPECT_EQ(outside.Read("secret.zip"), kMarker);
+    EXPECT_TRUE(folder.Names().empty());
 }
 
 }  // namespace

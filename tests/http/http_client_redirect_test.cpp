@@ -114,18 +114,46 @@ TEST(HttpClientRedirect, PostIsRepeatedWholeThroughTheSameSendMode) {
     }
 }
 
-TEST(HttpClientRedirect, BodyFromSourceCannotBeRepeated) {
-    CSocketScript script;
-    script.AddConnection().Reply(Redirect(302, "/again")).Reply(kEmptyOk);
-    CTestClient client(script);
-    CRequestSettings settings;
-    settings.flags = kRequestBodyFromSource | kRequestCheckStatus | kRequestFollowRedirects;
-    settings.bodySource = [](const std::uint8_t**, std::uint32_t*, std::uintptr_t) {
+// A body source that hands out its one piece after each request head, as a source that starts
+// over does.
+bool OnePieceAfterEachHead(const std::uint8_t** piece, std::uint32_t* length, std::uintptr_t body) {
+    const auto* text = reinterpret_cast<const std::string*>(body);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text->data());
+    if (*piece == bytes) {
         return false;
-    };
-    EXPECT_FALSE(client.RequestUrl(u"http://h/", &settings));
-    EXPECT_EQ(client.StatusCode(), 302);
-    EXPECT_EQ(script.Connection(0).Sent(), RequestHead("GET", "/"));
+    }
+    *piece = bytes;
+    *length = static_cast<std::uint32_t>(text->size());
+    return true;
+}
+
+TEST(HttpClientRedirect, ABodySourceIsRepeatedOnlyWhenItStartsOver) {
+    const std::string body = "source body";
+    const std::string first =
+        "POST / HTTP/1.1\r\nContent-Length: 11\r\nHost: h\r\n" + kUserAgentLine + "\r\n" + body;
+    const std::string again = "POST /again HTTP/1.1\r\nContent-Length: 11\r\nHost: h\r\n" +
+                              kUserAgentLine + "\r\n" + body;
+    const struct {
+        std::uint32_t restarts;
+        bool result;
+        std::int32_t status;
+        std::string sent;
+    } cases[] = {{0, false, 302, first}, {kRequestBodySourceRestarts, true, 200, first + again}};
+    for (const auto& c : cases) {
+        CSocketScript script;
+        script.AddConnection().Reply(Redirect(302, "/again")).Reply(kEmptyOk);
+        CTestClient client(script);
+        CRequestSettings settings;
+        settings.method = u"POST";
+        settings.postDataLength = 11;
+        settings.flags =
+            kRequestBodyFromSource | kRequestCheckStatus | kRequestFollowRedirects | c.restarts;
+        settings.bodySource = &OnePieceAfterEachHead;
+        settings.bodySourceValue = reinterpret_cast<std::uintptr_t>(&body);
+        EXPECT_EQ(client.RequestUrl(u"http://h/", &settings), c.result) << c.restarts;
+        EXPECT_EQ(client.StatusCode(), c.status) << c.restarts;
+        EXPECT_EQ(script.Connection(0).Sent(), c.sent) << c.restarts;
+    }
 }
 
 TEST(HttpClientRedirect, WithoutLocationTheRedirectStands) {

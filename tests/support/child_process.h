@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// Ends the calling process at once, as a machine shutting down or a user ending the process
+// ends it: no destructor, no handler and no buffered write runs (SIGKILL; TerminateProcess on
+// Windows).
+[[noreturn]] void EndThisProcessAtOnce();
+
 class CChildProcess {
 public:
     CChildProcess() = default;

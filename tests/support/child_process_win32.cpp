@@ -368,6 +368,12 @@ bool CChildProcess::WaitForExit(std::chrono::milliseconds timeout, int& exitCode
     return true;
 }
 
+void EndThisProcessAtOnce() {
+    for (;;) {
+        TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+    }
+}
+
 void CChildProcess::Kill() {
     if (process_ != nullptr) {
         TerminateProcess(process_, kKilledExitCode);

@@ -1,5 +1,5 @@
-// The stand-in's path: the folder of the running test program (GetModuleFileNameW, read into a
-// buffer that grows while the name is cut short) and the stand-in's file name.
+// The test programs' paths: the folder of the running test program (GetModuleFileNameW, read into a
+// buffer that grows while the name is cut short) and the program's file name.
 #include <windows.h>
 
 #include <filesystem>
@@ -30,7 +30,11 @@ std::wstring OwnProgramPath() {
 
 }  // namespace
 
-std::string StandInProgram() {
+std::string TestProgram(const std::string& name) {
     const std::filesystem::path folder = std::filesystem::path(OwnProgramPath()).parent_path();
-    return (folder / L"logsender_stand_in.exe").string();
+    return (folder / (name + ".exe")).string();
+}
+
+std::string StandInProgram() {
+    return TestProgram("logsender_stand_in");
 }

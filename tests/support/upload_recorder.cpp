@@ -40,8 +40,9 @@ void ParseUploadBody(CRecordedUpload& upload) {
     upload.wellFormed = true;
 }
 
-CUploadRecorder::CUploadRecorder()
-    : server_([this](CLoopbackConnection& connection) { Serve(connection); }) {}
+CUploadRecorder::CUploadRecorder(CRecorderBehaviour behaviour)
+    : behaviour_(behaviour),
+      server_([this](CLoopbackConnection& connection) { Serve(connection); }) {}
 
 std::u16string CUploadRecorder::Url() const {
     return NarrowToWide("http://127.0.0.1:" + std::to_string(server_.Port()) +
@@ -49,8 +50,14 @@ std::u16string CUploadRecorder::Url() const {
 }
 
 void CUploadRecorder::Serve(CLoopbackConnection& connection) {
+    const int number = ++served_;
     CRecordedUpload upload;
     if (!connection.ReadUntil("\r\n\r\n", upload.head)) {
+        return;
+    }
+    if (number == behaviour_.stallOn) {
+        connection.SetTimeout(std::chrono::seconds(60));
+        connection.Idle();
         return;
     }
     if (!connection.ReadExactly(ContentLength(upload.head), upload.body)) {
@@ -60,6 +67,12 @@ void CUploadRecorder::Serve(CLoopbackConnection& connection) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         uploads_.push_back(std::move(upload));
+    }
+    if (number <= behaviour_.redirectFirst) {
+        connection.Write("HTTP/1.1 302 Found\r\nLocation: " + WideToNarrow(Url()) +
+                         "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        connection.Close();
+        return;
     }
     connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     connection.Close();
