@@ -2,7 +2,8 @@
 # The log sender's main job, end to end, on this machine. Installs what is missing, starts the
 # reference receiver on a free loopback port, builds logsender with that upload address, fills
 # a temporary data folder with the product's current Streamer and Runner logs, a log left
-# behind by a process that has ended and a log of a process that is running, runs
+# behind by a process that has ended, a log that a stopped run had set aside and never sent,
+# and a log of a process that is running, runs
 #   logsender sendlogs DEMO <log id>
 # with XDG_DATA_HOME pointing there, and shows what the receiver stored and what is left in
 # the log folder. Everything it starts is stopped and its temporary folder removed on exit.
@@ -93,6 +94,8 @@ sh -c 'exit 0' &
 ended_pid=$!
 wait "$ended_pid"
 write_log "OmbrixLog.$ended_pid.Runner.log" 500
+# Set aside under rotation number 31 by a run of that process that was stopped before it sent it.
+write_log "OmbrixLog31.$ended_pid.Streamer.log" 800
 # A product process still running: it holds its log open, as the product does.
 bash -c 'exec 3>>"$1/OmbrixLog.$$.Streamer.log"; echo "live line of process $$" >&3; exec sleep 600' \
   _ "$logs" &
@@ -117,7 +120,8 @@ stored=("$uploads"/*)
 for archive in "${stored[@]}"; do
   name=${archive##*/}
   entry=$(unzip -Z1 "$archive" 2>/dev/null | head -n 1 || true)
-  original=$originals/$(echo "$entry" | sed 's/^OmbrixLog[0-9]*\./OmbrixLog./')
+  original=$originals/$entry
+  [ -f "$original" ] || original=$originals/$(echo "$entry" | sed 's/^OmbrixLog[0-9]*\./OmbrixLog./')
   if [ -n "$entry" ] && unzip -tq "$archive" >/dev/null && [ -f "$original" ] &&
      unzip -p "$archive" "$entry" | cmp -s - "$original"; then
     verdict="unpacks to the original $(stat -c %s "$original") bytes"
