@@ -5,6 +5,8 @@
 // Nothing that was never offered is deleted: a rotated name already taken is left for the
 // sweep and the run takes the next free number, and each log the run sets aside stays held by
 // it from the rename until it is deleted, so a second run at the same time leaves it alone.
+// Once the run's time is over no upload starts; a log set aside and not started stays where
+// the next sweep finds it.
 #include "app/run_flow.h"
 
 #include <algorithm>
@@ -75,13 +77,29 @@ std::vector<WideString> SweepNames(const WideString& folder) {
     return names;
 }
 
+// Whether the run may still start an upload.
+class CRunTime {
+public:
+    explicit CRunTime(const CRunContext& context)
+        : now_(context.now), end_(context.now() + kRunTime) {}
+    bool Left() const { return now_() < end_; }
+
+private:
+    std::chrono::steady_clock::time_point (*now_)();
+    std::chrono::steady_clock::time_point end_;
+};
+
 void Sweep(CLogUploader& uploader, const WideString& folder, const CRunContext& context,
-           const WideString& sessionId, const std::vector<WideString>& alreadyTried) {
+           const WideString& sessionId, const std::vector<WideString>& alreadyTried,
+           const CRunTime& time) {
     std::vector<std::uint32_t> running;
     if (!ReadRunningProcessIds(running)) {
         return;
     }
     for (const WideString& name : SweepNames(folder)) {
+        if (!time.Left()) {
+            return;
+        }
         const std::uint32_t id = ProcessIdOfLogName(name);
         if ((id != 0 && std::find(running.begin(), running.end(), id) != running.end()) ||
             std::find(alreadyTried.begin(), alreadyTried.end(), name) != alreadyTried.end()) {
@@ -103,6 +121,7 @@ void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
         JoinPath(JoinPath(*context.appDataFolder, context.productWord), u"Log");
     const WideString& logId = commandLine.LogId();
     const WideString& sessionId = commandLine.SessionId();
+    const CRunTime time(context);
     CLogUploader uploader;
     const std::optional<int> n =
         FreeRotationNumber(folder, logId, RotationNumberOf(CRandomDraw(context.seed).Next()));
@@ -117,12 +136,12 @@ void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
     }
     std::vector<WideString> alreadyTried;
     for (CSetAsideLog& log : logs) {
-        if (!log.name.empty()) {
+        if (!log.name.empty() && time.Left()) {
             uploader.UploadLog(context.uploadAddress, folder, log.name, sessionId, log.held);
             alreadyTried.push_back(log.name);
         }
     }
-    Sweep(uploader, folder, context, sessionId, alreadyTried);
+    Sweep(uploader, folder, context, sessionId, alreadyTried, time);
 }
 
 }  // namespace

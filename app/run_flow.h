@@ -1,10 +1,12 @@
 // The run of the log sender: the command word checked, the product's two current logs set
 // aside under a randomly numbered name and uploaded, then the sweep of logs left behind by
-// processes that have ended and of logs set aside by runs that never sent them. The inputs
+// processes that have ended and of logs set aside by runs that never sent them, as long as the
+// run's time lasts. The inputs
 // that come from the platform (the upload address, the application-data folder, the seed of
 // the draw) are handed in, so that tests drive the same code with their own.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -13,6 +15,11 @@
 
 // Points of the run a test may stop it at.
 enum class RunStep { kStreamerSetAside, kRunnerSetAside };
+
+// No upload starts once the run has gone on this long: a run meets its end even against a
+// receiver that takes each upload to the edge of its own bounds, and what it did not start
+// stays in the folder for a later run. An upload under way then still ends within its bounds.
+constexpr std::chrono::minutes kRunTime{10};
 
 struct CRunContext {
     WideString productWord;
@@ -24,6 +31,8 @@ struct CRunContext {
     std::uint32_t seed = 0;
     // Told of each step as the run passes it; none in the program.
     void (*onStep)(RunStep step) = nullptr;
+    // The clock of the run's time; tests hand in their own.
+    std::chrono::steady_clock::time_point (*now)() = &std::chrono::steady_clock::now;
 };
 
 // Converts the 8-bit command line, splits it and, for "sendlogs", runs. Every exception ends

@@ -88,6 +88,7 @@ private:
     bool ConnectToServer();
     void CloseConnection();
     bool HandleStatus(std::uint32_t flags);
+    bool BoundNextWait();
 
     // Request head and send modes (http_client_send.inl).
     bool ComposeRequestHead(WideString& head, const char16_t* method, const char16_t* extraHeaders);

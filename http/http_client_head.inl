@@ -74,6 +74,10 @@ template <typename TSocket>
 bool CHttpClientT<TSocket>::ReceiveInto(std::uint8_t* buffer, std::uint32_t room,
                                         std::uint32_t& size) {
     size = room;
+    if (settings_ != nullptr && !BoundNextWait()) {
+        size = 0;
+        return false;
+    }
     const bool received = this->ReceiveBytes(buffer, size);
     if (size > room) {
         size = 0;

@@ -2,6 +2,7 @@
 // per-request state, and the connection it keeps between requests.
 #pragma once
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
@@ -133,7 +134,7 @@ bool CHttpClientT<TSocket>::ConnectToServer() {
         CloseConnection();
     }
     try {
-        if (!this->ConnectTo(currentUrl_.Host(), currentUrl_.Port())) {
+        if (!BoundNextWait() || !this->ConnectTo(currentUrl_.Host(), currentUrl_.Port())) {
             return false;
         }
         connectedHost_ = host;
@@ -142,6 +143,22 @@ bool CHttpClientT<TSocket>::ConnectToServer() {
         return false;
     }
     connectedPort_ = currentUrl_.Port();
+    return true;
+}
+
+// Sets the socket's time-out for the next connect, send or receive: the settings' time-out, or
+// what the exchange has left when that is less. False when nothing is left.
+template <typename TSocket>
+bool CHttpClientT<TSocket>::BoundNextWait() {
+    std::uint32_t timeout = settings_->timeoutMs;
+    if (settings_->timeLeft != nullptr) {
+        const std::uint32_t left = settings_->timeLeft(settings_->timeLeftValue);
+        if (left == 0) {
+            return false;
+        }
+        timeout = std::min(timeout, left);
+    }
+    this->ExchangeTimeout(timeout);
     return true;
 }
 

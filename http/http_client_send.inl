@@ -83,7 +83,9 @@ std::uint32_t CHttpClientT<TSocket>::WritePieces(const std::uint8_t* first,
         {firstLength, reinterpret_cast<char*>(const_cast<std::uint8_t*>(first))},
         {secondLength, reinterpret_cast<char*>(const_cast<std::uint8_t*>(second))}};
     std::uint32_t sent = 0;
-    this->SendBuffers(buffers, second != nullptr ? 2 : 1, sent);
+    if (BoundNextWait()) {
+        this->SendBuffers(buffers, second != nullptr ? 2 : 1, sent);
+    }
     return sent;
 }
 

@@ -18,6 +18,9 @@ constexpr std::uint32_t kRequestBodySourceRestarts = 16;
 // write moved and the matching user value; false asks the client to stop.
 using ProgressCallback = bool (*)(std::uint32_t bytesMoved, std::uintptr_t userValue);
 
+// How many milliseconds the exchange may still take, for the user value; 0 when its time is up.
+using TimeLeftCallback = std::uint32_t (*)(std::uintptr_t userValue);
+
 // Supplies the next body piece. On entry piece and pieceLength describe the piece written
 // last (the request head at the first call); the callback replaces them with the next one.
 // False, a length of 0 or a null piece ends the body.
@@ -45,9 +48,13 @@ public:
     std::uintptr_t sendProgressValue = 0;
     std::uintptr_t readProgressValue = 0;
     std::uintptr_t bodySourceValue = 0;
+    std::uintptr_t timeLeftValue = 0;
     std::uint16_t port = 80;  // used when the URL's port is 0
     const std::uint8_t* postData = nullptr;
     BodySourceCallback bodySource = nullptr;
     ProgressCallback sendProgress = nullptr;
     ProgressCallback readProgress = nullptr;
+    // When set, no connect, send or receive waits longer than the exchange has left (or
+    // timeoutMs, if that is less), and none starts once nothing is left.
+    TimeLeftCallback timeLeft = nullptr;
 };

@@ -230,8 +230,10 @@ CChain BuildChain(HCERTCHAINENGINE engine, const CERT_CONTEXT* leaf) {
     parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
     parameters.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     const CERT_CHAIN_CONTEXT* chain = nullptr;
-    if (!CertGetCertificateChain(engine, leaf, nullptr, leaf->hCertStore, &parameters, 0, nullptr,
-                                 &chain)) {
+    // From the cache only: fetching a missing issuer from the certificate's own addresses would
+    // wait on the network beyond the connection's time-out, inside this one call.
+    if (!CertGetCertificateChain(engine, leaf, nullptr, leaf->hCertStore, &parameters,
+                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &chain)) {
         return nullptr;
     }
     return CChain(chain);

@@ -1,5 +1,6 @@
-// The bounds of one upload's exchange, on a clock the test moves: the response ceiling, and the
-// low-speed limit that cuts a trickle but never a slow link above its rate.
+// The bounds of one upload's exchange, on a clock the test moves: the response ceiling, the
+// low-speed limit that cuts a trickle but never a slow link above its rate, and the response
+// time that starts with the request's last byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -77,10 +78,22 @@ TEST(ExchangeGuard, Table) {
         {"nothing is cut in the first 30 s", Steady(Side::kRead, 1, kSecond, 30), -1},
         {"600 bytes a second for ten minutes", Steady(Side::kSent, 600, kSecond, 600), -1},
         {"500 bytes a second, under the rate", Steady(Side::kSent, 500, kSecond, 60), 30},
-        {"sent and received together reach the rate",
-         Joined(Steady(Side::kSent, 300, kSecond, 60),
-                Steady(Side::kRead, 300, kSecond, 60, milliseconds(500))),
-         -1},
+        {"a request sent again after a redirect is no progress",
+         Joined({{kSecond, Side::kSent, 64 * 1024}, {2 * kSecond, Side::kRead, 100}},
+                Steady(Side::kSent, 4096, kSecond, 40, 3 * kSecond)),
+         30},
+        {"the response ends within 60 s of the request's last byte",
+         Joined(Steady(Side::kSent, 65536, kSecond, 5),
+                Steady(Side::kRead, 600, kSecond, 90, 5 * kSecond)),
+         64},
+        {"redirects and their requests count into the 60 s",
+         Joined({{0 * kSecond, Side::kSent, kMiB},
+                 {5 * kSecond, Side::kRead, 100},
+                 {6 * kSecond, Side::kSent, kMiB},
+                 {10 * kSecond, Side::kRead, 100},
+                 {11 * kSecond, Side::kSent, kMiB}},
+                Steady(Side::kRead, 1000, kSecond, 70, 12 * kSecond)),
+         5 + 48},
         {"a burst long ago does not carry a trickle",
          Joined({{milliseconds(100), Side::kSent, 64 * kMiB}},
                 Steady(Side::kRead, 1, kSecond, 10, 31 * kSecond)),
@@ -88,13 +101,33 @@ TEST(ExchangeGuard, Table) {
         {"a report after a long silence",
          {{kSecond, Side::kSent, kMiB}, {90 * kSecond, Side::kRead, 100}},
          1},
-        {"a big report after a long silence",
-         {{kSecond, Side::kSent, kMiB}, {90 * kSecond, Side::kRead, 20000}},
+        {"a big piece of the request after a long silence",
+         {{kSecond, Side::kSent, kMiB}, {90 * kSecond, Side::kSent, 20000}},
          -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FirstRefused(c.reports), c.refused) << c.name;
     }
+}
+
+// No wait outlasts the response time: while the request goes out nothing but the low-speed
+// rule bounds the exchange; from its last byte on, the time left runs down to 0.
+TEST(ExchangeGuard, TimeLeftRunsFromTheRequestsLastByte) {
+    g_now = Clock::time_point() + std::chrono::hours(1);
+    const Clock::time_point start = g_now;
+    CExchangeGuard guard(&TestNow);
+    EXPECT_EQ(guard.TimeLeft(), 0xFFFFFFFFU);
+    g_now = start + milliseconds(5000);
+    EXPECT_TRUE(guard.OnSent(100000));
+    g_now = start + milliseconds(9000);
+    EXPECT_EQ(guard.TimeLeft(), 0xFFFFFFFFU) << "the response has not begun";
+    EXPECT_TRUE(guard.OnRead(10));
+    EXPECT_EQ(guard.TimeLeft(), 56000u);
+    g_now = start + milliseconds(64999);
+    EXPECT_EQ(guard.TimeLeft(), 1u);
+    g_now = start + milliseconds(65000);
+    EXPECT_EQ(guard.TimeLeft(), 0u);
+    EXPECT_FALSE(guard.OnRead(10));
 }
 
 TEST(ExchangeGuard, AttachesBothCallbacksToItself) {
@@ -108,6 +141,8 @@ TEST(ExchangeGuard, AttachesBothCallbacksToItself) {
         settings.readProgress(CExchangeGuard::kMaxResponseBytes, settings.readProgressValue));
     EXPECT_FALSE(settings.readProgress(1, settings.readProgressValue)) << "the same guard counts";
     EXPECT_TRUE(settings.sendProgress(1, settings.sendProgressValue));
+    ASSERT_NE(settings.timeLeft, nullptr);
+    EXPECT_EQ(settings.timeLeft(settings.timeLeftValue), 60000u) << "the read began the response";
 }
 
 }  // namespace

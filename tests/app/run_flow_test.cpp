@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -250,6 +251,36 @@ TEST_F(RunFlow, ACurrentLogHeldOpenStaysWhereItIs) {
     EXPECT_EQ(LogFolder(), std::vector<std::string>{"OmbrixLog." + id + ".Streamer.log"});
     holder.Kill();  // Windows lets nobody read a file held without sharing, the test included
     EXPECT_EQ(data_.Read(kLog + "OmbrixLog." + id + ".Streamer.log"), "live");
+}
+
+// The run's clock in the deadline test: four minutes pass with each upload the receiver took.
+const CUploadRecorder* g_pacingRecorder = nullptr;
+
+std::chrono::steady_clock::time_point FourMinutesAnUpload() {
+    return std::chrono::steady_clock::time_point() + std::chrono::hours(1) +
+           std::chrono::minutes(4) * g_pacingRecorder->Uploads().size();
+}
+
+TEST_F(RunFlow, NoUploadStartsOnceTheRunsTimeIsOver) {
+    WriteLog("OmbrixLog." + kNoProcess + ".Streamer.log", "streamer");
+    WriteLog("OmbrixLog." + kNoProcess + ".Runner.log", "runner");
+    for (const char* name :
+         {"OmbrixLog.a.Runner.log", "OmbrixLog.b.Runner.log", "OmbrixLog.c.Runner.log"}) {
+        WriteLog(name, name);
+    }
+    g_pacingRecorder = &recorder_;
+    CRunContext context = TestRunContext(recorder_.Url(), data_.WidePath());
+    context.now = &FourMinutesAnUpload;
+    EXPECT_EQ(RunLogSender("sendlogs S1 " + kNoProcess, context), 0);
+    ASSERT_EQ(recorder_.Uploads().size(), 3u) << "uploads start at 0, 4 and 8 minutes, not at 12";
+    const auto posted = PostedArchives();
+    EXPECT_EQ(posted.count("S1$OmbrixLog07." + kNoProcess + ".Streamer.zip"), 1u);
+    EXPECT_EQ(posted.count("S1$OmbrixLog07." + kNoProcess + ".Runner.zip"), 1u);
+    const auto left = LogFolder();
+    ASSERT_EQ(left.size(), 2u) << "the logs not started stay";
+    for (const auto& name : left) {
+        EXPECT_EQ(data_.Read(kLog + name), name);
+    }
 }
 
 TEST_F(RunFlow, SweepSparesRunningProcessesAndSendsTheRest) {

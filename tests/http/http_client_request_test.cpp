@@ -2,6 +2,9 @@
 // port taken from the settings, and the connection kept or closed between requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "tests/http/client_fixture.h"
 
 namespace {
@@ -84,6 +87,51 @@ TEST(HttpClientRequest, SettingsGiveTimeoutAndDefaultPort) {
     EXPECT_EQ(script.Connects()[0].first, u"h");
     EXPECT_EQ(script.Connects()[0].second, 8081);
     EXPECT_EQ(client.CurrentUrl().Port(), 8081);
+}
+
+// The time-left callback bounds every connect, send and receive; once nothing is left, the
+// request ends without the next step.
+struct CTimeLeftPlan {
+    std::vector<std::uint32_t> answers;  // one per wait, the last one repeated
+    std::size_t asked = 0;
+};
+
+std::uint32_t PlannedTimeLeft(std::uintptr_t value) {
+    auto* plan = reinterpret_cast<CTimeLeftPlan*>(value);
+    const std::size_t at = std::min(plan->asked++, plan->answers.size() - 1);
+    return plan->answers[at];
+}
+
+TEST(HttpClientRequest, NoWaitOutlastsTheTimeLeft) {
+    const struct {
+        const char* name;
+        std::vector<std::uint32_t> answers;
+        bool result;
+        std::size_t connects;
+        bool sent;
+        std::uint32_t lastTimeout;
+    } cases[] = {
+        {"plenty of time: the settings' time-out", {0xFFFFFFFFU}, true, 1, true, 1234},
+        {"less time than the time-out: the wait shrinks", {300}, true, 1, true, 300},
+        {"nothing left before the connect", {0}, false, 0, false, 10000},
+        {"nothing left after the request went out", {5000, 5000, 0}, false, 1, true, 5000},
+    };
+    for (const auto& c : cases) {
+        CSocketScript script;
+        script.AddConnection().Reply(kEmptyOk);
+        CTestClient client(script);
+        CRequestSettings settings;
+        settings.timeoutMs = 1234;
+        CTimeLeftPlan plan{c.answers};
+        settings.timeLeft = &PlannedTimeLeft;
+        settings.timeLeftValue = reinterpret_cast<std::uintptr_t>(&plan);
+        EXPECT_EQ(client.RequestUrl(u"http://h/x", &settings), c.result) << c.name;
+        EXPECT_EQ(script.Connects().size(), c.connects) << c.name;
+        if (c.connects != 0) {
+            EXPECT_EQ(script.Connection(0).Sent().empty(), !c.sent) << c.name;
+        }
+        EXPECT_EQ(script.TimeoutMs(), std::min(c.lastTimeout, 1234u)) << c.name;
+    }
 }
 
 TEST(HttpClientRequest, UrlPortWinsOverSettings) {
