@@ -44,8 +44,7 @@ bool CExclusiveFile::Open(WideView path) {
     }
     if (!S_ISREG(status.st_mode)) {
         errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-    } else if (IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
-                           static_cast<std::uint64_t>(status.st_ino), descriptor)) {
+    } else if (IsFileInUse(descriptor, native)) {
         errno = static_cast<int>(kErrorFileInUse);
     } else {
         return true;

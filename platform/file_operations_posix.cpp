@@ -31,9 +31,7 @@ bool PrepareFree(WideView path, std::string& native) {
     }
     const bool inUse = S_ISSOCK(status.st_mode)
                            ? IsSocketFileInUse(native)
-                           : !S_ISLNK(status.st_mode) &&
-                                 IsFileInUse(static_cast<std::uint64_t>(status.st_dev),
-                                             static_cast<std::uint64_t>(status.st_ino), -1);
+                           : !S_ISLNK(status.st_mode) && IsFileInUse(-1, native);
     if (inUse) {
         errno = static_cast<int>(kErrorFileInUse);
         return false;
