@@ -12,8 +12,10 @@
 // from nativePath itself (a final symbolic link is not followed), and every descriptor counts.
 // nativePath names the file either way; its last component is the file's name. Processes that
 // cannot be read are skipped. True as well when the process table cannot be read at all or
-// the file's identity cannot be taken: a file that might be in use is treated as in use. No
-// file but the one asked about is ever opened, stat'ed or read.
+// the file's identity cannot be taken: a file that might be in use is treated as in use. A
+// descriptor opened with O_PATH, which can neither read nor write the file, need not count.
+// No file but the one asked about is ever opened, stat'ed or read; asked by path, a regular
+// file is opened for reading for the length of the check.
 bool IsFileInUse(int descriptor, const std::string& nativePath);
 
 // True when a socket of this machine's network namespace is bound to the socket file at the

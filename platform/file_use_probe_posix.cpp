@@ -1,14 +1,19 @@
 // The in-use probe on Linux. It never opens, stats or reads a file other than the one it asks
 // about: a stat through another process's descriptor waits on that file's file system, and one
 // file held on a hung NFS or FUSE mount would put the log sender into a wait that not even
-// SIGKILL ends. It reads only what the kernel prints from memory:
-// - the file's identity, once, by statx: inode, mount id, number of links;
-// - the mount table (mountinfo) of every mount namespace in use, once: the device of each
-//   mount's file system, and the names under which a bind mount of the file itself shows it;
-// - per descriptor of every process it may read, the link text of /proc/<pid>/fd/<n>, which the
-//   kernel prints from its name cache. One readlink sorts out every descriptor whose text
-//   cannot name the file (proc_text.h), nearly all of them;
-// - for the few left, /proc/<pid>/fdinfo/<n>: the inode and mount id behind the descriptor.
+// SIGKILL ends. Two steps, the second only when the first cannot answer:
+// - The kernel is asked for a write lease on the file, which it grants only while no other open
+//   file of the machine reads or writes it. Granted: nobody holds the file, and the check has
+//   cost a handful of system calls, however many descriptors are open.
+// - Refused (someone has the file open, perhaps only a mapping or a process of another user), or
+//   no lease to be had (the file system keeps none, the file is not this user's): the
+//   descriptors of every process it may read are scanned, reading only what the kernel prints
+//   from memory. The file's identity by statx (inode, mount id, number of links); the mount
+//   table of every mount namespace in use (each mount's device, and the names under which a
+//   bind mount of the file itself shows it); per descriptor the link text of /proc/<pid>/fd/<n>,
+//   which the kernel prints from its name cache: one readlink sorts out every descriptor whose
+//   text cannot name the file (proc_text.h), nearly all of them; for the few left,
+//   /proc/<pid>/fdinfo/<n>, the inode and mount id behind the descriptor.
 // Same inode and mount: held. Same inode through another mount: held when that mount shows the
 // same file system (the same device in mountinfo), as a bind mount or another mount namespace
 // does. Where the kernel prints no inode or mount id, or a mount cannot be found, a descriptor
@@ -20,6 +25,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +76,7 @@ using DirHandle = std::unique_ptr<DIR, CDirCloser>;
 using MountDevices = std::unordered_map<std::uint64_t, std::uint64_t>;
 
 struct CFileIdentity {
+    bool regular = false;
     std::uint64_t inode = 0;
     bool hasMountId = false;
     std::uint64_t mountId = 0;
@@ -308,7 +315,7 @@ bool ProcessHolds(std::uint32_t pid, int skippedDescriptor, const CFileIdentity&
 // The identity statx gives, from the descriptor or, with -1, from the path itself. False when
 // not even the inode can be learnt.
 bool IdentityOf(int descriptor, const std::string& nativePath, CFileIdentity& file) {
-    constexpr unsigned kWanted = STATX_INO | STATX_NLINK | STATX_MNT_ID;
+    constexpr unsigned kWanted = STATX_TYPE | STATX_INO | STATX_NLINK | STATX_MNT_ID;
     struct statx status;
     const bool taken = descriptor >= 0 ? statx(descriptor, "", AT_EMPTY_PATH, kWanted, &status) == 0
                                        : statx(AT_FDCWD, nativePath.c_str(), AT_SYMLINK_NOFOLLOW,
@@ -317,6 +324,7 @@ bool IdentityOf(int descriptor, const std::string& nativePath, CFileIdentity& fi
         return false;
     }
     file = CFileIdentity();
+    file.regular = (status.stx_mask & STATX_TYPE) != 0 && S_ISREG(status.stx_mode);
     file.inode = status.stx_ino;
     file.hasMountId = (status.stx_mask & STATX_MNT_ID) != 0;
     file.mountId = file.hasMountId ? status.stx_mnt_id : 0;
@@ -328,6 +336,27 @@ bool IdentityOf(int descriptor, const std::string& nativePath, CFileIdentity& fi
         file.names.emplace_back(name);
     }
     return true;
+}
+
+// Whether the kernel knows that no open file of the machine but descriptor's own reads or
+// writes the file, whichever process, user or mount it came through: it grants a write lease
+// only then. Leases exist for regular files of most local file systems, to the file's owner or
+// a holder of CAP_LEASE; anything else is refused, and the scan answers instead. The lease is
+// given back at once. While it stands, a process opening the file waits for that, and the
+// kernel signals this process: with SIGURG, ignored unless handled, instead of SIGIO, which
+// would end it. A descriptor opened with O_PATH, which can neither read nor write the file,
+// does not count.
+bool NobodyElseHasItOpen(int descriptor) {
+    const int previous = fcntl(descriptor, F_GETSIG);
+    if (previous < 0 || fcntl(descriptor, F_SETSIG, SIGURG) != 0) {
+        return false;
+    }
+    const bool granted = fcntl(descriptor, F_SETLEASE, F_WRLCK) == 0;
+    if (granted) {
+        fcntl(descriptor, F_SETLEASE, F_UNLCK);
+    }
+    fcntl(descriptor, F_SETSIG, previous);
+    return granted;
 }
 
 bool ScanFindsHolder(CFileIdentity file, int ownDescriptor,
@@ -347,9 +376,26 @@ bool ScanFindsHolder(CFileIdentity file, int ownDescriptor,
 
 bool IsFileInUse(int descriptor, const std::string& nativePath) {
     CFileIdentity file;
+    if (!IdentityOf(descriptor, nativePath, file)) {
+        return true;
+    }
+    // Asked by path, a regular file is opened for the lease, and its identity taken again from
+    // what was opened, so that the lease and the scan ask about one file. Other kinds are never
+    // opened: a FIFO would gain a reader, a device might act on the open.
+    const int opened =
+        descriptor < 0 && file.regular
+            ? open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)
+            : -1;
+    const CDescriptorCloser closer(opened);
+    if (opened >= 0 && !IdentityOf(opened, nativePath, file)) {
+        return true;
+    }
+    const int own = descriptor >= 0 ? descriptor : opened;
+    if (own >= 0 && file.regular && NobodyElseHasItOpen(own)) {
+        return false;
+    }
     std::vector<std::uint32_t> pids;
-    return !IdentityOf(descriptor, nativePath, file) || !ReadRunningProcessIds(pids) ||
-           ScanFindsHolder(file, descriptor, pids);
+    return !ReadRunningProcessIds(pids) || ScanFindsHolder(file, own, pids);
 }
 
 // /proc/net/unix: a header line, then one socket a line: seven fields, then the bound path,
