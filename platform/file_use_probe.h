@@ -3,15 +3,19 @@
 // guarantee that Windows gives through opening without sharing: a file in use stays put.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 // True when any descriptor of any process that can be inspected, this one included, refers
-// to the file at nativePath. descriptor: an open descriptor of this process on that file, the
-// one descriptor that does not count as a holder (the file's identity is taken from it); -1:
-// none, the identity is taken from the path itself (a final symbolic link is not followed).
-// True as well when the process table cannot be read at all: a file that might be in use is
-// treated as in use.
+// to the file, except the one descriptor of this process passed in. descriptor: an open
+// descriptor of this process on the file; the file's identity is taken from it, and it is the
+// one descriptor of this process that does not count as a holder. -1: the identity is taken
+// from nativePath itself (a final symbolic link is not followed), and every descriptor counts.
+// nativePath names the file either way; its last component is the file's name. Processes that
+// cannot be read are skipped. True as well when the process table cannot be read at all or
+// the file's identity cannot be taken: a file that might be in use is treated as in use. A
+// descriptor opened with O_PATH, which can neither read nor write the file, need not count.
+// No file but the one asked about is ever opened, stat'ed or read; asked by path, a regular
+// file is opened for reading for the length of the check.
 bool IsFileInUse(int descriptor, const std::string& nativePath);
 
 // True when a socket of this machine's network namespace is bound to the socket file at the
