@@ -24,8 +24,6 @@ public:
     // Opens the file at path; false when it is missing, a link, not a regular file, in use, or
     // the open fails. A file that is already open is closed first.
     bool Open(WideView path);
-    // Size in bytes of the open file.
-    bool Size(std::uint64_t& size);
     // Reads up to capacity bytes, as many as the file still holds; bytesRead 0 with true
     // means the end of the file.
     bool Read(void* buffer, std::uint32_t capacity, std::uint32_t& bytesRead);
@@ -48,7 +46,6 @@ private:
     bool Fail();
 #ifndef _WIN32
     bool Claim(const std::string& native);
-    bool StillNamed(const std::string& native) const;
 #endif
 
     std::intptr_t handle_ = -1;

@@ -19,6 +19,7 @@
 #include "platform/file_errors.h"
 #include "platform/file_use_probe.h"
 #include "platform/folder_lock.h"
+#include "platform/handle_io.h"
 #include "platform/native_path.h"
 
 namespace {
@@ -88,7 +89,7 @@ bool CExclusiveFile::Claim(const std::string& native) {
         errno = static_cast<int>(kErrorFileInUse);
         return false;
     }
-    if (!StillNamed(native)) {
+    if (!HandleIsNamed(handle_, native)) {
         return false;
     }
     if (IsFileInUse(descriptor, native)) {
@@ -98,31 +99,6 @@ bool CExclusiveFile::Claim(const std::string& native) {
     return true;
 }
 
-// Whether the name still names the open file: another run may have moved or deleted it, and
-// what now has the name (if anything) is no business of this object.
-bool CExclusiveFile::StillNamed(const std::string& native) const {
-    struct stat held;
-    struct stat named;
-    if (fstat(static_cast<int>(handle_), &held) != 0 || lstat(native.c_str(), &named) != 0 ||
-        held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
-        errno = ENOENT;
-        return false;
-    }
-    return true;
-}
-
-bool CExclusiveFile::Size(std::uint64_t& size) {
-    struct stat status;
-    if (handle_ < 0) {
-        errno = EBADF;
-        return Fail();
-    }
-    if (fstat(static_cast<int>(handle_), &status) != 0) {
-        return Fail();
-    }
-    size = static_cast<std::uint64_t>(status.st_size);
-    return true;
-}
 
 bool CExclusiveFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& bytesRead) {
     bytesRead = 0;
@@ -130,22 +106,7 @@ bool CExclusiveFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& b
         errno = EBADF;
         return Fail();
     }
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (bytesRead < capacity) {
-        const ssize_t got = read(static_cast<int>(handle_), bytes + bytesRead,
-                                 static_cast<std::size_t>(capacity - bytesRead));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return Fail();
-        }
-        if (got == 0) {
-            break;
-        }
-        bytesRead += static_cast<std::uint32_t>(got);
-    }
-    return true;
+    return ReadFromHandle(handle_, buffer, capacity, bytesRead) || Fail();
 }
 
 bool CExclusiveFile::Rewind() {
@@ -172,7 +133,7 @@ bool CExclusiveFile::Remove() {
         if (!folder.Acquired() || IsFileInUse(static_cast<int>(handle_), native)) {
             errno = static_cast<int>(kErrorFileInUse);
         } else {
-            removed = StillNamed(native) && unlink(native.c_str()) == 0;
+            removed = HandleIsNamed(handle_, native) && unlink(native.c_str()) == 0;
         }
     }
     if (!removed) {

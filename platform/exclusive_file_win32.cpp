@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "platform/exclusive_file.h"
+#include "platform/handle_io.h"
 #include "platform/nameable_path.h"
 #include "platform/wide_call_text.h"
 
@@ -75,40 +76,13 @@ bool CExclusiveFile::Open(WideView path) {
     return false;
 }
 
-bool CExclusiveFile::Size(std::uint64_t& size) {
-    if (handle_ < 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return Fail();
-    }
-    // A size whose low part is 0xFFFFFFFF is told from a failure only by the last error.
-    SetLastError(NO_ERROR);
-    DWORD high = 0;
-    const DWORD low = GetFileSize(AsHandle(handle_), &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        return Fail();
-    }
-    size = (std::uint64_t{high} << 32) | low;
-    return true;
-}
-
 bool CExclusiveFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& bytesRead) {
     bytesRead = 0;
     if (handle_ < 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return Fail();
     }
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (bytesRead < capacity) {
-        DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), bytes + bytesRead, capacity - bytesRead, &got, nullptr)) {
-            return Fail();
-        }
-        if (got == 0) {
-            break;
-        }
-        bytesRead += got;
-    }
-    return true;
+    return ReadFromHandle(handle_, buffer, capacity, bytesRead) || Fail();
 }
 
 bool CExclusiveFile::Rewind() {

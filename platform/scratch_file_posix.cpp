@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/handle_io.h"
 #include "platform/native_path.h"
 
 CScratchFile::~CScratchFile() {
@@ -69,22 +70,7 @@ bool CScratchFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& byt
         errno = EBADF;
         return Fail();
     }
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (bytesRead < capacity) {
-        const ssize_t got = read(static_cast<int>(handle_), bytes + bytesRead,
-                                 static_cast<std::size_t>(capacity - bytesRead));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return Fail();
-        }
-        if (got == 0) {
-            break;
-        }
-        bytesRead += static_cast<std::uint32_t>(got);
-    }
-    return true;
+    return ReadFromHandle(handle_, buffer, capacity, bytesRead) || Fail();
 }
 
 bool CScratchFile::SetPosition(std::uint64_t position) {
@@ -108,35 +94,25 @@ bool CScratchFile::Position(std::uint64_t& position) {
 }
 
 bool CScratchFile::Size(std::uint64_t& size) {
-    struct stat status;
     if (handle_ < 0) {
         errno = EBADF;
         return Fail();
     }
-    if (fstat(static_cast<int>(handle_), &status) != 0) {
-        return Fail();
-    }
-    size = static_cast<std::uint64_t>(status.st_size);
-    return true;
+    return SizeOfHandle(handle_, size) || Fail();
 }
 
 void CScratchFile::Remove() noexcept {
     if (handle_ < 0) {
         return;
     }
-    const int descriptor = static_cast<int>(handle_);
-    std::string native;
-    struct stat held;
-    struct stat named;
     try {
-        if (NativePathOf(path_, native) && fstat(descriptor, &held) == 0 &&
-            lstat(native.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino) {
+        std::string native;
+        if (NativePathOf(path_, native) && HandleIsNamed(handle_, native)) {
             unlink(native.c_str());
         }
     } catch (...) {
         // Out of memory for the name: the file stays, as after a kill, for the next user.
     }
-    close(descriptor);
+    close(static_cast<int>(handle_));
     handle_ = -1;
 }

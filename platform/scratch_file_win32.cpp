@@ -3,6 +3,7 @@
 // The path reaches the system as UTF-16, as for every other file.
 #include <windows.h>
 
+#include "platform/handle_io.h"
 #include "platform/nameable_path.h"
 #include "platform/scratch_file.h"
 #include "platform/wide_call_text.h"
@@ -68,18 +69,7 @@ bool CScratchFile::Read(void* buffer, std::uint32_t capacity, std::uint32_t& byt
         SetLastError(ERROR_INVALID_HANDLE);
         return Fail();
     }
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (bytesRead < capacity) {
-        DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), bytes + bytesRead, capacity - bytesRead, &got, nullptr)) {
-            return Fail();
-        }
-        if (got == 0) {
-            break;
-        }
-        bytesRead += got;
-    }
-    return true;
+    return ReadFromHandle(handle_, buffer, capacity, bytesRead) || Fail();
 }
 
 bool CScratchFile::SetPosition(std::uint64_t position) {

@@ -125,12 +125,11 @@ TEST(ExclusiveFile, ReadsInPiecesToTheEnd) {
     folder.Write("big.log", bytes);
     CExclusiveFile file;
     ASSERT_TRUE(file.Open(PathIn(folder, "big.log")));
-    std::uint64_t size = 0;
-    ASSERT_TRUE(file.Size(size));
-    EXPECT_EQ(size, 20000u);
     std::vector<std::uint32_t> sizes;
     EXPECT_EQ(ReadWhole(file, 8192, sizes), bytes);
     EXPECT_EQ(sizes, (std::vector<std::uint32_t>{8192, 8192, 3616}));
+    ASSERT_TRUE(file.Rewind());
+    EXPECT_EQ(ReadWhole(file, 20000, sizes), bytes) << "read again from the start";
 }
 
 TEST(ExclusiveFile, RefusesMissingFilesAndFolders) {
@@ -160,6 +159,45 @@ TEST(ExclusiveFile, RefusesAFileThisProcessAlreadyHasOpen) {
     EXPECT_TRUE(file.Open(PathIn(folder, "archive.zip"))) << "free once the other handle closed";
     CExclusiveFile second;
     EXPECT_FALSE(second.Open(PathIn(folder, "archive.zip"))) << "the first open holds it";
+}
+
+// Remove deletes the held file by its name, but only while the name is still that file and
+// nobody else holds it; either way the file is closed. On Windows nobody can take the name or
+// the file while it is held, so the last two rows are POSIX's.
+TEST(ExclusiveFile, RemoveDeletesOnlyTheFileItHolds) {
+    const struct {
+        const char* name;
+        bool posixOnly;
+        bool anotherHolder;
+        bool replaced;
+        bool removed;
+    } cases[] = {
+        {"held by this object alone", false, false, false, true},
+        {"held by another process as well", true, true, false, false},
+        {"another file moved to its name", true, false, true, false},
+    };
+    for (const auto& c : cases) {
+        if (c.posixOnly && OnThisPlatform(false, true)) {
+            continue;
+        }
+        CTempFolder folder;
+        const auto path = folder.Write("OmbrixLog07.1.Runner.log", "sent");
+        CExclusiveFile file;
+        ASSERT_TRUE(file.Open(PathIn(folder, "OmbrixLog07.1.Runner.log"))) << c.name;
+        CChildProcess holder;
+        if (c.anotherHolder) {
+            ASSERT_TRUE(holder.StartHolding(path.string())) << c.name;
+        }
+        if (c.replaced) {
+            std::filesystem::rename(folder.Write("newer.log", "not sent"), path);
+        }
+        EXPECT_EQ(file.Remove(), c.removed) << c.name;
+        EXPECT_FALSE(file.IsOpen()) << c.name;
+        EXPECT_EQ(folder.Exists("OmbrixLog07.1.Runner.log"), !c.removed) << c.name;
+        if (c.replaced) {
+            EXPECT_EQ(folder.Read("OmbrixLog07.1.Runner.log"), "not sent") << c.name;
+        }
+    }
 }
 
 TEST(FileInUse, AFileAnotherProcessHoldsStaysPut) {
