@@ -60,12 +60,14 @@ endfunction()
 # logsender_tool_program(<name> <main library> <sources>...): a test or fuzz program linking the
 # test helpers (and through them every project library), the given main library and threads,
 # and knowing the source and build folders (LOGSENDER_SOURCE_DIR, LOGSENDER_BINARY_DIR) for the
-# files and programs it needs.
+# files and programs it needs, and the trust file it was built with (LOGSENDER_CA_FILE, empty
+# for the system store).
 function(logsender_tool_program name main_library)
   add_executable(${name} ${ARGN})
   target_compile_options(${name} PRIVATE ${LOGSENDER_WARNINGS})
   target_link_libraries(${name} PRIVATE logsender_test_support ${main_library} Threads::Threads)
   logsender_built_in_trust(${name})
   target_compile_definitions(${name} PRIVATE
-      LOGSENDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LOGSENDER_BINARY_DIR="${PROJECT_BINARY_DIR}")
+      LOGSENDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LOGSENDER_BINARY_DIR="${PROJECT_BINARY_DIR}"
+      LOGSENDER_CA_FILE="${LOGSENDER_CA_FILE}")
 endfunction()
