@@ -56,7 +56,7 @@ public:
     const std::string& Body() const { return body_; }
     const std::string& BodyFile() const { return bodyFile_; }
     const std::string& AuthorityFile() const { return authorityFile_; }
-    CTlsTrust Trust() const { return CTlsTrust{authorityPem_}; }
+    CTlsTrust Trust() const { return CTlsTrust::Pinned(authorityPem_); }
 
 private:
     CTempFolder folder_;

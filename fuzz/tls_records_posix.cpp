@@ -52,7 +52,7 @@ void FuzzHandshake(const std::uint8_t* data, std::size_t size) {
     }
     const std::size_t piece = data[0] + 1u;
     const std::string fromPeer(reinterpret_cast<const char*>(data + 1), size - 1);
-    CTlsEngine engine(CTlsTrust{CMemoryTlsPeer::CertificatePem()});
+    CTlsEngine engine(CTlsTrust::Pinned(CMemoryTlsPeer::CertificatePem()));
     std::vector<std::uint8_t> out;
     RequireFuzzProperty(engine.Start(u"localhost", out));
     std::string pending;
@@ -100,7 +100,7 @@ void FuzzRecords(const std::uint8_t* data, std::size_t size) {
     }
     const std::size_t piece = (std::size_t{data[0]} << 8 | data[1]) + 1u;
     const std::uint8_t options = data[2];
-    CTlsEngine engine(CTlsTrust{CMemoryTlsPeer::CertificatePem()});
+    CTlsEngine engine(CTlsTrust::Pinned(CMemoryTlsPeer::CertificatePem()));
     CMemoryTlsPeer peer((options & 1) != 0);
     std::string stream;
     RequireFuzzProperty(Establish(engine, peer, stream));

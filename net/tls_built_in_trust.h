@@ -1,8 +1,10 @@
 // BuiltInTlsRoots: the roots a program's TLS connections trust unless told otherwise, fixed
-// when the program is built. Each executable links its own definition, which CMake writes from
-// a PEM file (LOGSENDER_CA_FILE for the log sender; see logsender_built_in_trust in
-// cmake/LogSender.cmake): the file's text, or the empty text, which stands for the system store.
+// when the program is built. Each executable links its own definition, which CMake writes
+// (logsender_built_in_trust in cmake/LogSender.cmake, through cmake/embed_trust.cmake): the
+// pinned certificates of a PEM file the build has checked, every byte of the file, or the
+// system store for a program built without a file, and for no other.
 #pragma once
 
-// A zero-terminated PEM text; empty for the system store.
-const char* BuiltInTlsRoots() noexcept;
+#include "net/tls_engine.h"
+
+CTlsTrust BuiltInTlsRoots();

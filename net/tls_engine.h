@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Last-error codes of a TLS connection. They sit far outside the Windows Sockets numbers
@@ -21,10 +22,24 @@
 constexpr std::int32_t kTlsCertificateRefused = 0x4F540001;
 constexpr std::int32_t kTlsFailure = 0x4F540002;
 
-// The roots a session trusts: the system store when pem is empty, else exactly the
-// certificates of the PEM text and nothing else.
-struct CTlsTrust {
-    std::string pem;
+// The roots a session trusts: the system store, or exactly the certificates of a PEM text and
+// nothing else. The two are told apart by how the trust was made, never by the text: pinned
+// roots whose text holds no usable certificate (none at all, an empty text included) trust
+// nothing, and every session made with them fails to start.
+class CTlsTrust {
+public:
+    static CTlsTrust SystemStore() { return CTlsTrust(false, std::string()); }
+    static CTlsTrust Pinned(std::string pem) { return CTlsTrust(true, std::move(pem)); }
+
+    bool IsPinned() const noexcept { return pinned_; }
+    // The PEM text of pinned roots; empty for the system store.
+    const std::string& Pem() const noexcept { return pem_; }
+
+private:
+    CTlsTrust(bool pinned, std::string pem) : pinned_(pinned), pem_(std::move(pem)) {}
+
+    bool pinned_;
+    std::string pem_;
 };
 
 class CTlsEngine {

@@ -20,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "net/tls_engine.h"
 #include "net/tls_record_length.h"
@@ -72,56 +73,59 @@ bool AddPemCertificates(const std::string& pem, X509_STORE* store) {
     return clean && added > 0;
 }
 
-// The trust's roots for a new context: the system store, or exactly the certificates of pem.
-bool LoadTrust(SSL_CTX* context, const std::string& pem) {
-    if (pem.empty()) {
+// The trust's roots for a new context: the system store, or exactly the pinned certificates.
+bool LoadTrust(SSL_CTX* context, const CTlsTrust& trust) {
+    if (!trust.IsPinned()) {
         return SSL_CTX_set_default_verify_paths(context) == 1;
     }
     std::unique_ptr<X509_STORE, CStoreFree> store(X509_STORE_new());
-    if (!store || !AddPemCertificates(pem, store.get())) {
+    if (!store || !AddPemCertificates(trust.Pem(), store.get())) {
         return false;
     }
     SSL_CTX_set_cert_store(context, store.release());
     return true;
 }
 
-ContextPtr MakeContext(const std::string& pem) {
+ContextPtr MakeContext(const CTlsTrust& trust) {
     ContextPtr context(SSL_CTX_new(TLS_client_method()), CContextFree());
     if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
-        !LoadTrust(context.get(), pem)) {
+        !LoadTrust(context.get(), trust)) {
         return nullptr;
     }
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
     return context;
 }
 
-// The contexts made so far, by trust text. OpenSSL is initialised before the cache exists, so
-// the cache is destroyed (and its contexts freed) before OpenSSL's own clean-up at exit.
+// The contexts made so far, by trust: whether it is pinned, then its text, so that pinned
+// roots with an empty text never meet the system store's context. OpenSSL is initialised
+// before the cache exists, so the cache is destroyed (and its contexts freed) before OpenSSL's
+// own clean-up at exit.
 class CContextCache {
 public:
     CContextCache() { OPENSSL_init_ssl(0, nullptr); }
 
-    ContextPtr For(const std::string& pem) {
+    ContextPtr For(const CTlsTrust& trust) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = contexts_.find(pem);
+        auto key = std::make_pair(trust.IsPinned(), trust.Pem());
+        const auto found = contexts_.find(key);
         if (found != contexts_.end()) {
             return found->second;
         }
-        ContextPtr context = MakeContext(pem);
+        ContextPtr context = MakeContext(trust);
         if (context) {
-            contexts_.emplace(pem, context);
+            contexts_.emplace(std::move(key), context);
         }
         return context;
     }
 
 private:
     std::mutex mutex_;
-    std::map<std::string, ContextPtr> contexts_;
+    std::map<std::pair<bool, std::string>, ContextPtr> contexts_;
 };
 
-ContextPtr SharedContext(const std::string& pem) {
+ContextPtr SharedContext(const CTlsTrust& trust) {
     static CContextCache cache;
-    return cache.For(pem);
+    return cache.For(trust);
 }
 
 // The host as OpenSSL takes it: UTF-8, an IPv6 literal without its brackets.
@@ -223,7 +227,7 @@ struct CTlsEngine::CState {
 };
 
 CTlsEngine::CTlsEngine(const CTlsTrust& trust) : state_(std::make_unique<CState>()) {
-    state_->context = SharedContext(trust.pem);
+    state_->context = SharedContext(trust);
 }
 
 CTlsEngine::~CTlsEngine() = default;

@@ -309,7 +309,7 @@ struct CTlsEngine::CState {
     // Takes the offered input into scratch (up to kMaxOffer bytes) and gives its length.
     std::size_t TakeInput(const std::uint8_t* in, std::size_t inLength);
 
-    std::string pem;
+    CTlsTrust trust = CTlsTrust::SystemStore();
     std::shared_ptr<CCredentials> credentials;
     CStore pinnedRoots;
     CSecurityContext context;
@@ -367,7 +367,7 @@ std::size_t CTlsEngine::CState::TakeInput(const std::uint8_t* in, std::size_t in
 }
 
 CTlsEngine::CTlsEngine(const CTlsTrust& trust) : state_(std::make_unique<CState>()) {
-    state_->pem = trust.pem;
+    state_->trust = trust;
 }
 
 CTlsEngine::~CTlsEngine() = default;
@@ -379,8 +379,8 @@ bool CTlsEngine::Start(const std::u16string& host, std::vector<std::uint8_t>& ou
         return false;
     }
     state.phase = CState::Phase::kFailed;
-    if (!state.pem.empty()) {
-        state.pinnedRoots = LoadPinnedRoots(state.pem);
+    if (state.trust.IsPinned()) {
+        state.pinnedRoots = LoadPinnedRoots(state.trust.Pem());
         if (!state.pinnedRoots) {
             return false;
         }

@@ -26,7 +26,7 @@ constexpr std::size_t kMaxUnconsumed = 256 * 1024;
 
 }  // namespace
 
-CTlsSocket::CTlsSocket() : CTlsSocket(CTlsTrust{BuiltInTlsRoots()}) {}
+CTlsSocket::CTlsSocket() : CTlsSocket(BuiltInTlsRoots()) {}
 
 CTlsSocket::CTlsSocket(CTlsTrust trust) : trust_(std::move(trust)) {}
 

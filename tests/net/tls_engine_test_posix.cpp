@@ -29,8 +29,9 @@ const std::uint8_t* Bytes(const std::string& text) {
 // A client engine, the peer, and the bytes on their way between them.
 class CSession {
 public:
-    explicit CSession(bool maxTls12 = false, std::string trust = CMemoryTlsPeer::CertificatePem())
-        : peer(maxTls12), engine(CTlsTrust{std::move(trust)}) {}
+    explicit CSession(bool maxTls12 = false,
+                      CTlsTrust trust = CTlsTrust::Pinned(CMemoryTlsPeer::CertificatePem()))
+        : peer(maxTls12), engine(trust) {}
 
     // Runs the handshake for host, the peer's bytes reaching the engine in pieces of piece
     // bytes (0: each flight whole). Checks on every call that only whole records were taken.
@@ -210,11 +211,11 @@ TEST(TlsEngine, RefusalsCarryTheCertificateCodeAndOtherFailuresTheTlsCode) {
     EXPECT_EQ(wrongName.engine.ErrorCode(), kTlsCertificateRefused);
     EXPECT_FALSE(wrongName.toPeer.empty()) << "the alert that tells the peer why";
 
-    CSession systemStore(false, "");
+    CSession systemStore(false, CTlsTrust::SystemStore());
     EXPECT_EQ(systemStore.Connect(0), Step::kFailed);
     EXPECT_EQ(systemStore.engine.ErrorCode(), kTlsCertificateRefused);
 
-    CSession brokenTrust(false, "-----BEGIN CERTIFICATE-----\nnot base64\n");
+    CSession brokenTrust(false, CTlsTrust::Pinned("-----BEGIN CERTIFICATE-----\nnot base64\n"));
     std::vector<std::uint8_t> out;
     EXPECT_FALSE(brokenTrust.engine.Start(u"localhost", out));
     EXPECT_EQ(brokenTrust.engine.ErrorCode(), kTlsFailure);
@@ -227,6 +228,33 @@ TEST(TlsEngine, RefusalsCarryTheCertificateCodeAndOtherFailuresTheTlsCode) {
               Step::kFailed);
     EXPECT_EQ(plainHttpServer.engine.ErrorCode(), kTlsFailure);
     EXPECT_EQ(consumed, 0u);
+}
+
+// Pinned roots are exactly their certificates: a text with none trusts nothing, not even after
+// the system store has served a session of the same process, whose text is empty too.
+TEST(TlsEngine, PinnedRootsWithoutAUsableCertificateTrustNothing) {
+    std::vector<std::uint8_t> out;
+    CTlsEngine systemStore(CTlsTrust::SystemStore());
+    ASSERT_TRUE(systemStore.Start(u"localhost", out));
+    const struct {
+        const char* name;
+        std::string pem;
+    } rows[] = {
+        {"an empty text", ""},
+        {"no certificate block", "not a certificate\n"},
+        {"a block that is no base64",
+         "-----BEGIN CERTIFICATE-----\n!!!\n-----END CERTIFICATE-----\n"},
+        {"base64 that is no certificate",
+         "-----BEGIN CERTIFICATE-----\naGVsbG8gd29ybGQ=\n-----END CERTIFICATE-----\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CTlsEngine engine(CTlsTrust::Pinned(row.pem));
+        out.clear();
+        EXPECT_FALSE(engine.Start(u"localhost", out));
+        EXPECT_EQ(engine.ErrorCode(), kTlsFailure);
+        EXPECT_TRUE(out.empty());
+    }
 }
 
 TEST(TlsEngine, ARecordThatDoesNotDecryptFailsTheSession) {

@@ -102,8 +102,8 @@ private:
 // time.
 class CSession {
 public:
-    explicit CSession(const std::string& pem, std::size_t piece = kWhole)
-        : engine_(CTlsTrust{pem}), piece_(piece) {
+    explicit CSession(const CTlsTrust& trust, std::size_t piece = kWhole)
+        : engine_(trust), piece_(piece) {
         socket_.ExchangeTimeout(kTimeoutMs);
     }
 
@@ -259,6 +259,7 @@ TEST(TlsEngineLocal, ATrustWithoutAUsableCertificateIsRefusedAtStart) {
         const char* name;
         std::string pem;
     } rows[] = {
+        {"an empty text", ""},
         {"no certificate block", "not a certificate\n"},
         {"a block that is no base64",
          "-----BEGIN CERTIFICATE-----\n!!!\n-----END CERTIFICATE-----\n"},
@@ -268,7 +269,7 @@ TEST(TlsEngineLocal, ATrustWithoutAUsableCertificateIsRefusedAtStart) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        CTlsEngine engine(CTlsTrust{row.pem});
+        CTlsEngine engine(CTlsTrust::Pinned(row.pem));
         Bytes out;
         EXPECT_FALSE(engine.Start(u"localhost", out));
         EXPECT_EQ(engine.ErrorCode(), kTlsFailure);
@@ -291,7 +292,7 @@ TEST(TlsEngineLocal, TheFirstFlightNamesHostNamesOnly) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
-        CTlsEngine engine(CTlsTrust{});
+        CTlsEngine engine(CTlsTrust::SystemStore());
         Bytes out;
         ASSERT_TRUE(engine.Start(row.host, out));
         EXPECT_EQ(engine.ErrorCode(), 0);
@@ -310,7 +311,7 @@ TEST(TlsEngineLocal, TheFirstFlightNamesHostNamesOnly) {
 TEST(TlsEngineLocal, ASilentPeerLeavesTheEngineWantingReads) {
     CLoopbackServer server([](CLoopbackConnection& connection) { connection.Idle(); },
                            CLoopbackServer::Family::kIpv4, std::chrono::seconds(20));
-    CSession session("");
+    CSession session(CTlsTrust::SystemStore());
     session.Connect(server.Port());
     ASSERT_TRUE(session.Begin());
     Bytes out;
@@ -337,7 +338,7 @@ TEST_F(TlsEngineHost, PinnedRootsAcceptTheirServersAndCarryData) {
         for (const char* name : row.pinned) {
             pem += Servers().Pem(name);
         }
-        CSession session(pem);
+        CSession session(CTlsTrust::Pinned(pem));
         ASSERT_TRUE(session.Connect(Servers().Port(row.server)));
         ASSERT_TRUE(session.Begin());
         ASSERT_EQ(session.Handshake(), Step::kDone) << session.Engine().ErrorCode();
@@ -365,7 +366,8 @@ TEST_F(TlsEngineHost, AnyOtherCertificateOrAnOldProtocolIsRefused) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        CSession session(row.pinned != nullptr ? Servers().Pem(row.pinned) : "");
+        CSession session(row.pinned != nullptr ? CTlsTrust::Pinned(Servers().Pem(row.pinned))
+                                               : CTlsTrust::SystemStore());
         ASSERT_TRUE(session.Connect(Servers().Port(row.server)));
         ASSERT_TRUE(session.Begin());
         EXPECT_EQ(session.Handshake(), Step::kFailed);
@@ -378,7 +380,7 @@ TEST_F(TlsEngineHost, AnyOtherCertificateOrAnOldProtocolIsRefused) {
 
 // A large body is sealed into records of at most the maximum message, and comes back whole.
 TEST_F(TlsEngineHost, ALargeTransferTravelsInManyRecords) {
-    CSession session(Servers().Pem("ca"));
+    CSession session(CTlsTrust::Pinned(Servers().Pem("ca")));
     ASSERT_TRUE(session.Connect(Servers().Port("echo")));
     ASSERT_TRUE(session.Begin());
     ASSERT_EQ(session.Handshake(), Step::kDone) << session.Engine().ErrorCode();
@@ -400,7 +402,7 @@ TEST_F(TlsEngineHost, RecordsCutAnywhereAreTakenWhole) {
     for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{7},
                                     std::size_t{100}, std::size_t{4096}, kWhole}) {
         SCOPED_TRACE("pieces of " + std::to_string(piece));
-        CSession session(Servers().Pem("ca"), piece);
+        CSession session(CTlsTrust::Pinned(Servers().Pem("ca")), piece);
         ASSERT_TRUE(session.Connect(Servers().Port("greeting")));
         ASSERT_TRUE(session.Begin());
         // Up to the engine's answer to the server's first flight; everything after it is the

@@ -60,7 +60,7 @@ TEST_F(TlsSocketTest, GoodCertificatesAreAcceptedAndTheOthersRefusedWithTheirCod
         Serve(server, "http", c.host, c.certificate,
               c.tls11Only ? std::vector<std::string>{"--max-tls", "1.1"}
                           : std::vector<std::string>{});
-        CTlsSocket socket(c.systemStore ? CTlsTrust{} : Trust());
+        CTlsSocket socket(c.systemStore ? CTlsTrust::SystemStore() : Trust());
         const std::u16string host = NarrowToWide(c.host);
         EXPECT_EQ(socket.ConnectTo(host.c_str(), server.Port()), expected == 0);
         EXPECT_EQ(socket.LastError(), expected);

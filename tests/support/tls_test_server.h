@@ -72,7 +72,7 @@ protected:
 
     static const CTlsTestCertificates& Certificates() { return *certificates_; }
     // Trusts the test authority only.
-    static CTlsTrust Trust() { return CTlsTrust{certificates_->AuthorityPem()}; }
+    static CTlsTrust Trust() { return CTlsTrust::Pinned(certificates_->AuthorityPem()); }
     // Starts a server; the test fails when it does not come up.
     static void Serve(CTlsTestServer& server, const std::string& mode, const std::string& host,
                       const std::string& certificate, const std::vector<std::string>& extra = {}) {
