@@ -12,9 +12,9 @@
 #include "app/multipart_body.h"
 #include "http/http_client.h"
 #include "http/request_settings.h"
-#include "net/event_sync_socket.h"
-#include "net/parsed_url.h"
-#include "net/tls_socket.h"
+#include "net/socket/event_sync_socket.h"
+#include "net/tls/tls_socket.h"
+#include "net/url/parsed_url.h"
 
 namespace {
 

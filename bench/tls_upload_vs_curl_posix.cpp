@@ -13,7 +13,7 @@
 #include <string>
 
 #include "http/http_client.h"
-#include "net/tls_socket.h"
+#include "net/tls/tls_socket.h"
 #include "platform/text_conversion.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"

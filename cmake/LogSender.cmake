@@ -24,12 +24,20 @@ function(logsender_platform_sources out dir)
   set(${out} ${sources} PARENT_SCOPE)
 endfunction()
 
-# logsender_library(<name> [DEPS <libs>...] [EXCLUDE <file names>...]): a static library from
-# every source of the calling folder but the excluded ones, with the project root on the
-# include path.
+# logsender_library(<name> [DEPS <libs>...] [EXCLUDE <file names>...] [PARTS <folders>...]):
+# a static library from every source of the calling folder (or, with PARTS, of those folders
+# below it) but the excluded ones, with the project root on the include path.
 function(logsender_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-  logsender_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE;PARTS" ${ARGN})
+  if(ARG_PARTS)
+    set(sources)
+    foreach(part ${ARG_PARTS})
+      logsender_platform_sources(part_sources ${CMAKE_CURRENT_SOURCE_DIR}/${part})
+      list(APPEND sources ${part_sources})
+    endforeach()
+  else()
+    logsender_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
   foreach(excluded ${ARG_EXCLUDE})
     list(FILTER sources EXCLUDE REGEX "/${excluded}$")
   endforeach()
@@ -63,7 +71,7 @@ if(NOT LOGSENDER_CA_FILE STREQUAL "")
 endif()
 
 # logsender_built_in_trust(<target> [<pem file>]): gives the program target its definition of
-# BuiltInTlsRoots (net/tls_built_in_trust.h), the roots its TLS connections trust by default:
+# BuiltInTlsRoots (net/tls/tls_built_in_trust.h), the roots its TLS connections trust by default:
 # the certificates of the PEM file, else of LOGSENDER_CA_FILE, else the system store. The file
 # is read and checked (cmake/trust_file_check.cmake) when the target is built, so a file made
 # by an earlier build step can be named; a file that cannot be pinned stops the build.

@@ -1,4 +1,4 @@
-# Writes the source that defines BuiltInTlsRoots (net/tls_built_in_trust.h) for one program:
+# Writes the source that defines BuiltInTlsRoots (net/tls/tls_built_in_trust.h) for one program:
 #   cmake -DPEM=<pem file or empty> -DOPENSSL=<openssl> -DOUTPUT=<source> -P embed_trust.cmake
 # A file is checked first (cmake/trust_file_check.cmake): one that cannot be pinned stops the
 # build, naming the file and the reason, and no source is left behind. The bytes of a file
@@ -31,7 +31,7 @@ else()
 }")
 endif()
 file(WRITE "${OUTPUT}" "// Written by cmake/embed_trust.cmake ${origin}; do not edit.
-#include \"net/tls_built_in_trust.h\"
+#include \"net/tls/tls_built_in_trust.h\"
 
 ${definition}
 ")

@@ -5,9 +5,9 @@
 # empty, trusts the whole system store.
 #
 # Why stricter than either TLS engine: the two read PEM text differently and skip different
-# things. OpenSSL (net/tls_engine_posix.cpp) takes blocks whose BEGIN line starts a line, also
+# things. OpenSSL (net/tls/tls_engine_posix.cpp) takes blocks whose BEGIN line starts a line, also
 # takes "X509 CERTIFICATE" blocks and skips blocks of other kinds; CryptoAPI
-# (net/tls_engine_win32.cpp) finds "-----BEGIN CERTIFICATE-----" anywhere, after a byte-order
+# (net/tls/tls_engine_win32.cpp) finds "-----BEGIN CERTIFICATE-----" anywhere, after a byte-order
 # mark or indentation too, and skips everything else. Both refuse the whole text when one
 # certificate block does not decode. A file passing this check is read alike by both, so the
 # same file pins the same roots on either platform.

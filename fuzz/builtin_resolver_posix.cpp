@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "net/builtin_resolver.h"
+#include "net/resolve/builtin_resolver.h"
 
 namespace {
 

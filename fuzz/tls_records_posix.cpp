@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "net/tls_engine.h"
-#include "net/tls_record_length.h"
+#include "net/tls/tls_engine.h"
+#include "net/tls/tls_record_length.h"
 #include "tests/support/fuzz_script.h"
 #include "tests/support/memory_tls_peer.h"
 

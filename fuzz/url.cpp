@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "net/parsed_url.h"
+#include "net/url/parsed_url.h"
 
 namespace {
 

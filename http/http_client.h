@@ -28,8 +28,8 @@
 #include "http/request_settings.h"
 #include "http/response_buffer.h"
 #include "http/response_receive_result.h"
-#include "net/parsed_url.h"
-#include "net/socket_buffer.h"
+#include "net/socket/socket_buffer.h"
+#include "net/url/parsed_url.h"
 #include "platform/wide_text.h"
 
 template <typename TSocket>

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "http/http_client.h"
-#include "net/event_sync_socket.h"
+#include "net/socket/event_sync_socket.h"
 #include "platform/text_conversion.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "http/http_client.h"
 #include "http/request_settings.h"
-#include "net/event_sync_socket.h"
+#include "net/socket/event_sync_socket.h"
 #include "platform/text_conversion.h"
 #include "tests/app/reference_receiver.h"
 #include "tests/support/temp_folder.h"

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_client.h"
-#include "net/tls_socket.h"
+#include "net/tls/tls_socket.h"
 #include "platform/text_conversion.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/sha256_hex.h"

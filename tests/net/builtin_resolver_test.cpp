@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "net/address_records.h"
-#include "net/builtin_resolver.h"
-#include "net/socket_library_init.h"
+#include "net/resolve/address_records.h"
+#include "net/resolve/builtin_resolver.h"
+#include "net/socket/socket_library_init.h"
 #include "platform/socket_error.h"
 #include "tests/support/system_records.h"
 

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/event_sync_socket.h"
-#include "net/socket_library_init.h"
+#include "net/socket/event_sync_socket.h"
+#include "net/socket/socket_library_init.h"
 #include "tests/net/socket_fixture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/non_socket_handle.h"

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/event_sync_socket.h"
+#include "net/socket/event_sync_socket.h"
 #include "tests/net/socket_fixture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/stalled_listener.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "net/parsed_url.h"
+#include "net/url/parsed_url.h"
 #include "platform/hresult_exception.h"
 
 namespace {
@@ -77,8 +77,8 @@ std::vector<SplitCase> SplitCases() {
          u"", u"?q"},
         {"query after the port, then a path-like tail", u"http://h:81?q/x", true, u"http", 2, u"",
          u"", u"h", 81, u"", u"?q/x"},
-        {"password holds a question mark", u"http://u:p?x@h/", true, u"http", 2, u"u", u"p?x",
-         u"h", 80, u"/", u""},
+        {"password holds a question mark", u"http://u:p?x@h/", true, u"http", 2, u"u", u"p?x", u"h",
+         80, u"/", u""},
         {"second user part after a port and query mark", u"http://u@h:81?x@y", false},
         {"port text of 128 digits before a query is too long",
          u"ftp://h:" + Repeat(u'1', 128) + u"?q", false},

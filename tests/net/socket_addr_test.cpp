@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "net/address_records.h"
-#include "net/builtin_resolver.h"
-#include "net/resolver_table.h"
-#include "net/socket_addr.h"
-#include "net/socket_library_init.h"
+#include "net/resolve/address_records.h"
+#include "net/resolve/builtin_resolver.h"
+#include "net/resolve/resolver_table.h"
+#include "net/resolve/socket_addr.h"
+#include "net/socket/socket_library_init.h"
 #include "platform/socket_error.h"
 #include "platform/text_conversion.h"
 

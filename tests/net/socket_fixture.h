@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/event_sync_socket.h"
+#include "net/socket/event_sync_socket.h"
 #include "tests/support/loopback_server.h"
 
 namespace socket_fixture {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "net/tls_built_in_trust.h"
+#include "net/tls/tls_built_in_trust.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "net/tls_engine.h"
-#include "net/tls_record_length.h"
+#include "net/tls/tls_engine.h"
+#include "net/tls/tls_record_length.h"
 #include "tests/support/memory_tls_peer.h"
 
 namespace {

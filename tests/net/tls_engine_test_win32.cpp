@@ -17,8 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/event_sync_socket.h"
-#include "net/tls_engine.h"
+#include "net/socket/event_sync_socket.h"
+#include "net/tls/tls_engine.h"
 #include "tests/support/loopback_server.h"
 
 namespace {

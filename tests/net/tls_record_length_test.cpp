@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/tls_record_length.h"
+#include "net/tls/tls_record_length.h"
 
 namespace {
 

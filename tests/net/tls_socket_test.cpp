@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/tls_socket.h"
+#include "net/tls/tls_socket.h"
 #include "platform/text_conversion.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/platform_expectation.h"

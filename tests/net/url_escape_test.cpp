@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "net/parsed_url.h"
+#include "net/url/parsed_url.h"
 #include "platform/hresult_exception.h"
 #include "platform/text_conversion.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <thread>
 
-#include "net/socket_library_init.h"
+#include "net/socket/socket_library_init.h"
 
 // One accepted connection, seen from the server side. Reads take what an earlier read
 // fetched past its end first, so ReadUntil never loses the bytes that follow its delimiter.

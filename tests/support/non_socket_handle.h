@@ -3,7 +3,7 @@
 // Closed on destruction.
 #pragma once
 
-#include "net/socket_handle.h"
+#include "net/socket/socket_handle.h"
 
 class CNonSocketHandle {
 public:

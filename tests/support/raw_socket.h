@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "net/socket_handle.h"
-#include "net/socket_library_init.h"
+#include "net/socket/socket_handle.h"
+#include "net/socket/socket_library_init.h"
 
 class CRawSocket {
 public:

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "net/parsed_url.h"
-#include "net/socket_buffer.h"
+#include "net/socket/socket_buffer.h"
+#include "net/url/parsed_url.h"
 #include "platform/wide_text.h"
 
 class CScriptedConnection {

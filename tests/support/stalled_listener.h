@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "net/socket_library_init.h"
+#include "net/socket/socket_library_init.h"
 
 class CStalledListener {
 public:

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "net/ipv4_entry_list.h"
+#include "net/resolve/ipv4_entry_list.h"
 
 struct addrinfo;
 struct sockaddr;

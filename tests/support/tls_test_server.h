@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/tls_engine.h"
+#include "net/tls/tls_engine.h"
 
 #include "tests/support/temp_folder.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "net/event_sync_socket.h"
+#include "net/socket/event_sync_socket.h"
 
 std::unique_ptr<CTlsTestCertificates> TlsLoopbackTest::certificates_;
 
