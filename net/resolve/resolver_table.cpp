@@ -1,5 +1,5 @@
 // The resolver table: the rows, the one-time load, the two cached entry points and the testing
-// hook. The mutex makes the one-time load safe from any thread; the cached entry points are
+// hooks. The mutex makes the one-time load safe from any thread; the cached entry points are
 // read without it once set.
 #include "net/resolve/resolver_table.h"
 
@@ -45,10 +45,12 @@ ResolverEntry FetchRow(std::size_t row) {
     return g_rows[row].entry;
 }
 
-void ResetTable(bool loaded) {
+// Puts entries into the rows (their names stay); loaded false lets the next use load the
+// system's entry points over them.
+void SetRows(const ResolverEntry (&entries)[kResolverRowCount], bool loaded) {
     std::lock_guard<std::mutex> lock(g_tableMutex);
     for (std::size_t row = 0; row < kResolverRowCount; ++row) {
-        g_rows[row] = kBuiltinRows[row];
+        g_rows[row].entry = entries[row];
     }
     g_loaded = loaded;
     g_cachedResolve = nullptr;
@@ -105,5 +107,11 @@ CResolverRow ResolverTableRow(std::size_t index) {
 }
 
 void SelectResolverForTesting(ResolverChoice choice) {
-    ResetTable(choice == ResolverChoice::kBuiltin);
+    const ResolverEntry builtin[kResolverRowCount] = {kBuiltinRows[0].entry, kBuiltinRows[1].entry,
+                                                      kBuiltinRows[2].entry};
+    SetRows(builtin, choice == ResolverChoice::kBuiltin);
+}
+
+void InstallResolverForTesting(const ResolverEntry (&entries)[kResolverRowCount]) {
+    SetRows(entries, true);
 }

@@ -41,6 +41,12 @@ CResolverRow ResolverTableRow(std::size_t index);
 // next use load the system's again. Call it only while no resolved list is held.
 enum class ResolverChoice { kBuiltin, kSystem };
 void SelectResolverForTesting(ResolverChoice choice);
+// For tests only: puts entries (a getaddrinfo, getnameinfo and freeaddrinfo, in the rows'
+// order) into the rows and marks the table loaded, so that every resolution of the process
+// goes through them until SelectResolverForTesting; their results are read as the system
+// resolver's. Lets a test answer a name with addresses of its choosing without touching the
+// machine's hosts file. Call it only while no resolved list is held.
+void InstallResolverForTesting(const ResolverEntry (&entries)[kResolverRowCount]);
 
 // The system's three entry points, in the rows' order, from library (a library handle, or null
 // for none) into found, and true; when any is missing, the library is closed and found left

@@ -1,8 +1,12 @@
-// CEventSyncSocket: the parts that are the same on every platform (connecting by name and by
-// resolved entry, the argument checks and the one-operation-per-direction rule of sends and
-// receives, the one-buffer send, the time-out and the scheme check). The waits are the
-// platform halves' (event_sync_socket_posix.cpp, event_sync_socket_win32.cpp).
+// CEventSyncSocket: the parts that are the same on every platform (connecting by name, one
+// resolved address after another within the one time-out, and by resolved entry; the argument
+// checks and the one-operation-per-direction rule of sends and receives, the one-buffer send,
+// the time-out and the scheme check). The waits are the platform halves'
+// (event_sync_socket_posix.cpp, event_sync_socket_win32.cpp).
 #include "net/socket/event_sync_socket.h"
+
+#include <chrono>
+#include <cstddef>
 
 #include "net/resolve/address_records.h"
 #include "net/resolve/socket_addr.h"
@@ -25,6 +29,47 @@ public:
 
 private:
     Direction& direction_;
+};
+
+std::size_t CountEntries(const addrinfo* list) {
+    std::size_t count = 0;
+    for (; list != nullptr; list = ViewAddressRecord(list).next) {
+        ++count;
+    }
+    return count;
+}
+
+// How ConnectTo shares its one time-out between the addresses of a name: each attempt may wait
+// an equal share of what is left for it and the attempts after it, and the last one all that
+// is left. An address that drops packets so costs at most its share and leaves time for those
+// behind it, while an address that fails at once (refused, unreachable) hands its unused share
+// on to them. A name of one address gets the whole time-out, to the millisecond, as a connect to
+// one address always did; the attempts together never wait longer than the time-out.
+class CConnectBudget {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    CConnectBudget(std::uint32_t timeoutMs, std::size_t attempts)
+        : timeoutMs_(timeoutMs),
+          deadline_(Clock::now() + std::chrono::milliseconds(timeoutMs)),
+          attemptsLeft_(attempts) {}
+
+    // The longest wait of the next attempt, in milliseconds; called once per attempt.
+    std::uint32_t NextShare() {
+        const std::int64_t left =
+            started_
+                ? std::chrono::floor<std::chrono::milliseconds>(deadline_ - Clock::now()).count()
+                : timeoutMs_;
+        started_ = true;
+        const auto sharers = static_cast<std::int64_t>(attemptsLeft_ > 1 ? attemptsLeft_-- : 1);
+        return left > 0 ? static_cast<std::uint32_t>(left / sharers) : 0;
+    }
+
+private:
+    std::uint32_t timeoutMs_;
+    Clock::time_point deadline_;
+    std::size_t attemptsLeft_;
+    bool started_ = false;
 };
 
 }  // namespace
@@ -58,10 +103,26 @@ bool CEventSyncSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
     if (result != 0) {
         return false;
     }
-    return ConnectToAddress(resolver.ResultAt(0));
+    const addrinfo* first = resolver.ResultAt(0);
+    CConnectBudget budget(timeoutMs_, CountEntries(first));
+    for (const addrinfo* entry = first; entry != nullptr; entry = ViewAddressRecord(entry).next) {
+        // The attempt before failed: on POSIX its socket is still open (the attempt dissolved).
+        // The next address may be of another family, and a fresh socket carries nothing over.
+        if (entry != first) {
+            CloseSocket();
+        }
+        if (ConnectEntryWithin(entry, budget.NextShare())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CEventSyncSocket::ConnectToAddress(const addrinfo* entry) {
+    return ConnectEntryWithin(entry, timeoutMs_);
+}
+
+bool CEventSyncSocket::ConnectEntryWithin(const addrinfo* entry, std::uint32_t waitMs) {
     if (entry == nullptr) {
         SetLastError(kWsaFault);
         return false;
@@ -70,10 +131,15 @@ bool CEventSyncSocket::ConnectToAddress(const addrinfo* entry) {
         return false;
     }
     const CAddressRecordView view = ViewAddressRecord(entry);
-    return ConnectRaw(view.address, static_cast<int>(view.addressLength));
+    return ConnectRawWithin(view.address, static_cast<int>(view.addressLength), waitMs);
 }
 
 bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
+    return ConnectRawWithin(address, addressLength, timeoutMs_);
+}
+
+bool CEventSyncSocket::ConnectRawWithin(const sockaddr* address, int addressLength,
+                                        std::uint32_t waitMs) {
     if (connected_) {
         return true;
     }
@@ -84,7 +150,7 @@ bool CEventSyncSocket::ConnectRaw(const sockaddr* address, int addressLength) {
         SetLastError(kWsaFault);
         return false;
     }
-    return ConnectOpenSocket(address, addressLength);
+    return ConnectOpenSocket(address, addressLength, waitMs);
 }
 
 bool CEventSyncSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,

@@ -35,13 +35,24 @@ public:
     // 10037 when one is already open.
     bool AttachSocket(SocketHandle socket);
 
-    // Resolves host (UTF-16 name or dotted address) and connects to the first address found.
-    // True at once when already connected. A resolution failure leaves the resolver's code.
+    // Resolves host (UTF-16 name or dotted address) and tries its addresses in the resolver's
+    // order until one connects, all of them within the one time-out: each attempt waits at most
+    // an equal share of what is left for it and the attempts after it (the last one all that is
+    // left), so an address that never answers leaves time for the next, and a name of one
+    // address waits the whole time-out as one ConnectToAddress does. The first attempt uses the
+    // socket already open, if any; every later one closes the socket of the attempt before and
+    // starts on a fresh one of its entry's family; the last attempt's socket is left as
+    // ConnectRaw leaves it. True at once when already connected.
+    // A resolution failure leaves the resolver's code. After a resolution the field is as the
+    // attempts leave it, one after another: a failed connect ends with the code of the last
+    // attempt that failed with an error, or with the resolution's 0 when every attempt only
+    // timed out; a connection made to a later address keeps the code of the attempts before it.
     bool ConnectTo(const char16_t* host, std::uint16_t port);
     // Opens a socket for the entry when none is open, then connects to its address.
     bool ConnectToAddress(const addrinfo* entry);
     // Connects the open socket; false without a socket. Waits at most the time-out. On Windows a
-    // failed or timed-out attempt closes the socket, so the next connect starts on a fresh one.
+    // failed or timed-out attempt closes the socket, so the next connect starts on a fresh one;
+    // on POSIX the attempt is dissolved and the socket stays open for the next.
     bool ConnectRaw(const sockaddr* address, int addressLength);
 
     // Sends every byte the descriptors describe; bytesSent receives the count that went out,
@@ -104,9 +115,14 @@ private:
     // operation of the kind is in progress.
     bool EnterConnected(CDirection& direction);
 
+    // ConnectToAddress and ConnectRaw with a wait of at most waitMs instead of the time-out.
+    bool ConnectEntryWithin(const addrinfo* entry, std::uint32_t waitMs);
+    bool ConnectRawWithin(const sockaddr* address, int addressLength, std::uint32_t waitMs);
+
     // The platform halves of ConnectRaw, SendBuffers and ReceiveBytes, called with an open
-    // socket and checked arguments; the send and the receive hold their direction.
-    bool ConnectOpenSocket(const sockaddr* address, int addressLength);
+    // socket and checked arguments; the connect waits at most waitMs, the send and the receive
+    // hold their direction.
+    bool ConnectOpenSocket(const sockaddr* address, int addressLength, std::uint32_t waitMs);
     bool SendHeld(const CSocketBuffer* buffers, std::uint32_t count, std::uint32_t& bytesSent);
     bool ReceiveHeld(void* buffer, std::uint32_t capacity, std::uint32_t& size);
 

@@ -164,7 +164,8 @@ bool CEventSyncSocket::AttachSocket(SocketHandle socket) {
     return true;
 }
 
-bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLength) {
+bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLength,
+                                         std::uint32_t waitMs) {
     const int descriptor = static_cast<int>(socket_);
     if (connect(descriptor, address, static_cast<socklen_t>(addressLength)) != 0) {
         // EINTR: the connection goes on being established, as with EINPROGRESS.
@@ -172,7 +173,7 @@ bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLen
             SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
-        const int error = AwaitConnection(descriptor, DeadlineAfter(timeoutMs_));
+        const int error = AwaitConnection(descriptor, DeadlineAfter(waitMs));
         if (error != 0) {
             if (error != kConnectTimedOut) {
                 SetLastError(SocketErrorFromErrno(error));

@@ -240,7 +240,8 @@ bool CEventSyncSocket::AttachSocket(SocketHandle socket) {
     return true;
 }
 
-bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLength) {
+bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLength,
+                                         std::uint32_t waitMs) {
     const SOCKET system = AsSystemSocket(socket_);
     if (WSAConnect(system, address, addressLength, nullptr, nullptr, nullptr, nullptr) == 0) {
         // Connected at once (loopback can be): the connect event says so to sends and receives.
@@ -250,7 +251,7 @@ bool CEventSyncSocket::ConnectOpenSocket(const sockaddr* address, int addressLen
     }
     std::int32_t error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK) {
-        error = AwaitConnection(system, connectEvent_, timeoutMs_);
+        error = AwaitConnection(system, connectEvent_, waitMs);
     }
     if (error == 0) {
         connected_ = true;

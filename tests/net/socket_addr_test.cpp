@@ -1,6 +1,7 @@
 // CSocketAddr through the process-wide resolver table, with the built-in and the system
 // resolver: owned lists, the thread's socket error, Windows Sockets codes on both paths, and
-// bad input. Names used: "localhost" (the hosts file) and names under the reserved ".invalid".
+// bad input; and the test seam that answers one name with scripted addresses. Names used:
+// "localhost" (the hosts file), names under the reserved ".invalid" and, scripted, ".test".
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include "net/socket/socket_library_init.h"
 #include "platform/socket_error.h"
 #include "platform/text_conversion.h"
+#include "tests/support/platform_expectation.h"
+#include "tests/support/scripted_resolver.h"
 
 namespace {
 
@@ -213,6 +216,32 @@ TEST_F(ResolverTable, BuiltinSelectionIsNeverReplaced) {
     EXPECT_EQ(ResolverTableRow(0).entry, reinterpret_cast<ResolverEntry>(&BuiltinGetAddrInfo));
     EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(0)).flags & kNumericHost, kNumericHost)
         << "the built-in resolver marks numeric hosts";
+}
+
+TEST_F(ResolverTable, AScriptedNameAnswersItsAddressesInOrderAndOtherNamesAsBefore) {
+    const int kIpv6 = OnThisPlatform(10, 23);
+    {
+        CScriptedResolver scripted("several.test",
+                                   {{"127.0.0.3", 0}, {"::1", 0}, {"127.0.0.1", 9}});
+        {
+            CSocketAddr resolver;
+            ASSERT_EQ(resolver.ResolvePort(u"several.test", 80, 0, 0, kStream, 0), 0);
+            EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.3:80");
+            EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(1)).family, kIpv6);
+            EXPECT_EQ(ViewAddressRecord(resolver.ResultAt(1)).socketType, kStream);
+            EXPECT_EQ(AddressOf(resolver.ResultAt(2)), "127.0.0.1:9") << "its own port";
+            EXPECT_EQ(resolver.ResultAt(3), nullptr);
+            ASSERT_EQ(resolver.ResolvePort(u"several.test", 80, 0, kIpv4, kStream, 0), 0);
+            EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.3:80");
+            EXPECT_EQ(AddressOf(resolver.ResultAt(1)), "127.0.0.1:9");
+            EXPECT_EQ(resolver.ResultAt(2), nullptr) << "only the family asked for";
+            ASSERT_EQ(resolver.ResolvePort(u"127.0.0.2", 80, 0, 0, kStream, 0), 0);
+            EXPECT_EQ(AddressOf(resolver.ResultAt(0)), "127.0.0.2:80") << "another name";
+        }
+    }
+    CSocketAddr resolver;
+    const int after = resolver.ResolvePort(u"several.test", 80, 0, 0, kStream, 0);
+    EXPECT_TRUE(after == 11001 || after == 11002) << "the script ended with its object: " << after;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // CTlsSocket against TLS servers on loopback (Python's ssl module, tests/support/
 // tls_test_server.py) with certificates made for the test by the openssl command: which
 // certificates are accepted and with which code the others are refused, the time-out of a
-// silent server, and a peer that leaves during a large send. Under Wine the servers run on the
-// host (tests/net/tls_windows.sh) and the Schannel engine speaks TLS 1.2 to them.
+// silent server, a name of several addresses, and a peer that leaves during a large send. Under
+// Wine the servers run on the host (tests/net/tls_windows.sh) and the Schannel engine speaks
+// TLS 1.2 to them.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,8 @@
 #include "platform/text_conversion.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/platform_expectation.h"
+#include "tests/support/scripted_resolver.h"
+#include "tests/support/stalled_listener.h"
 #include "tests/support/tls_test_server.h"
 
 namespace {
@@ -88,6 +91,51 @@ TEST_F(TlsSocketTest, ASilentServerEndsTheConnectWithinTheTimeOut) {
     EXPECT_GE(waited, std::chrono::milliseconds(290));
     EXPECT_LT(waited, std::chrono::seconds(2)) << "connect and handshake share one time-out";
     EXPECT_EQ(socket.LastError(), 0) << "a time-out leaves the last error as it was";
+}
+
+// The transport shares the time-out between the name's addresses, and the handshake gets what
+// the connect left: an address that never answers costs its share, not the connection.
+TEST_F(TlsSocketTest, ANameOfSeveralAddressesConnectsAndShakesHandsWithinTheOneTimeOut) {
+    const struct {
+        const char* name;
+        bool serverLast;
+        bool connects;
+        int atLeastMs;
+    } cases[] = {
+        {"refused, silent, then the server", true, true, 1900},
+        {"refused, then silent twice", false, false, 3900},
+    };
+    constexpr std::uint32_t kTimeoutMs = 4000;
+    CStalledListener stalled;
+    ASSERT_TRUE(stalled.IsReady());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTlsTestServer server;
+        Serve(server, "http", "localhost", "server");
+        const CScriptedAddress silent = {"127.0.0.1", stalled.Port()};
+        CScriptedResolver resolver(
+            "localhost",
+            {{"127.0.0.3", 0}, silent, c.serverLast ? CScriptedAddress{"127.0.0.1", 0} : silent});
+        CTlsSocket socket(Trust());
+        socket.ExchangeTimeout(kTimeoutMs);
+        const auto start = Clock::now();
+        EXPECT_EQ(socket.ConnectTo(u"localhost", server.Port()), c.connects);
+        const auto waitedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_GE(waitedMs, c.atLeastMs);
+        EXPECT_LT(waitedMs, kTimeoutMs + 400);
+        if (c.connects) {
+            const std::string request = "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc";
+            std::uint32_t size = static_cast<std::uint32_t>(request.size());
+            EXPECT_TRUE(socket.SendBytes(request.data(), size));
+            char reply[512];
+            std::uint32_t got = sizeof(reply);
+            ASSERT_TRUE(socket.ReceiveBytes(reply, got));
+            EXPECT_NE(std::string(reply, got).find(kAbcReceived), std::string::npos);
+        } else {
+            EXPECT_EQ(socket.LastError(), 10061) << "the refused attempt's code";
+        }
+    }
 }
 
 TEST_F(TlsSocketTest, APeerThatLeavesDuringALargeSendEndsItInAFailureNotASignal) {
