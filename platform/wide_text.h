@@ -1,5 +1,5 @@
 // Wide text: UTF-16 in char16_t on every platform, and the small helpers on it that the
-// rest of the program shares (length of a terminated text, A-Z case folding).
+// rest of the program shares (length of a terminated text, A-Z case folding, hex digits).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,15 @@ constexpr char16_t AsciiLower(char16_t c) noexcept {
 }
 constexpr char AsciiLower(char c) noexcept {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The value of a hexadecimal digit 0-9, a-f, A-F; -1 for any other unit.
+constexpr int AsciiHexValue(char16_t c) noexcept {
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    const char16_t lower = AsciiLower(c);
+    return (lower >= u'a' && lower <= u'f') ? lower - u'a' + 10 : -1;
 }
 
 // Equality without regard to the case of A-Z.
