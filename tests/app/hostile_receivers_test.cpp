@@ -263,7 +263,7 @@ TEST_P(HostileReceivers, RunEndsWithinBoundsAndTheLogIsGone) {
     EXPECT_LT(took, c.bound);
     EXPECT_TRUE(std::filesystem::is_empty(data.Path() / "Ombrix" / "Log"))
         << "the log and its archive are deleted as after any post";
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(LOGSENDER_SANITIZED)
     // AddressSanitizer's shadow memory and quarantine inflate the resident set; the plain and
     // Windows builds check the bound.
     static_cast<void>(peak);
