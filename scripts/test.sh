@@ -13,19 +13,31 @@ ensure_packages
 fuzz_seconds=${FUZZ_SECONDS:-30}
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Each leg ends with its wall time and the machine's load, so that slow runs can be told from
+# busy machines.
+leg_start=$SECONDS
+leg_done() {
+  echo "== $1: $((SECONDS - leg_start)) s (load $(cut -d' ' -f1-3 /proc/loadavg)) =="
+  leg_start=$SECONDS
+}
+
 echo "== plain build (g++) =="
 cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DLOGSENDER_BENCH=ON
 cmake --build build/plain -j "$jobs"
+leg_done "plain build"
 ctest --test-dir build/plain --output-on-failure -j "$jobs"
+leg_done "plain tests"
 
 echo "== sanitizer build (clang, ASan + UBSan) =="
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DLOGSENDER_SANITIZE=ON -DLOGSENDER_FUZZ=ON
 cmake --build build/sanitize -j "$jobs"
+leg_done "sanitizer build"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+leg_done "sanitizer tests"
 
 echo "== fuzzing (${fuzz_seconds} s per target) =="
 for target in build/sanitize/fuzz/fuzz_*; do
@@ -42,8 +54,11 @@ for target in build/sanitize/fuzz/fuzz_*; do
   grep -E '^(stat::number_of_executed_runs|Done)' "$work/log" || true
   rm -rf "$work"
 done
+leg_done "fuzzing"
 
 echo "== Windows build (MinGW-w64) and its tests under Wine =="
 scripts/build-windows.sh build/win
+leg_done "Windows build"
 scripts/wine-ctest.sh build/win
-echo "== all tests passed =="
+leg_done "Windows tests"
+echo "== all tests passed in ${SECONDS} s =="
