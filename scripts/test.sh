@@ -21,12 +21,21 @@ leg_done() {
   leg_start=$SECONDS
 }
 
+# ctest with the build's resource file: at most one working case per processor at once, and
+# the cases that only wait (label logsender_waiting) beside them in the further -j slots.
+run_ctest() {
+  local build=$1
+  shift
+  ctest --test-dir "$build" --output-on-failure -j $((jobs + 8)) \
+        --resource-spec-file "$root/$build/logsender_resources.json" "$@"
+}
+
 echo "== plain build (g++) =="
 cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DLOGSENDER_BENCH=ON
 cmake --build build/plain -j "$jobs"
 leg_done "plain build"
-ctest --test-dir build/plain --output-on-failure -j "$jobs"
+run_ctest build/plain
 leg_done "plain tests"
 
 echo "== sanitizer build (clang, ASan + UBSan) =="
@@ -36,7 +45,7 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build/sanitize -j "$jobs"
 leg_done "sanitizer build"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+  run_ctest build/sanitize
 leg_done "sanitizer tests"
 
 echo "== fuzzing (${fuzz_seconds} s per target) =="
