@@ -48,21 +48,43 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   run_ctest build/sanitize
 leg_done "sanitizer tests"
 
-echo "== fuzzing (${fuzz_seconds} s per target) =="
-for target in build/sanitize/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
-  name=${target##*/fuzz_}
-  work=$(mktemp -d)
-  seeds=fuzz/corpus/$name
+echo "== fuzzing (${fuzz_seconds} s per target, ${jobs} at a time) =="
+# A target keeps one processor busy for its whole time, so one target per processor at once
+# gives each the runs it would have alone. Each writes to a folder of its own; the results are
+# read in order once all have ended, and a fault's input stays in the folder named.
+fuzz_target() {
+  local target=$1 work=$2 status=0
+  local seeds=fuzz/corpus/${target##*/fuzz_}
   mkdir -p "$work/found"
-  echo "-- $name"
   "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
             -print_final_stats=1 -artifact_prefix="$work/" "$work/found" \
-            $( [ -d "$seeds" ] && echo "$seeds" ) 2>"$work/log" || {
-    tail -n 60 "$work/log"; echo "fuzz target $name found a fault"; exit 1; }
-  grep -E '^(stat::number_of_executed_runs|Done)' "$work/log" || true
-  rm -rf "$work"
+            $( [ -d "$seeds" ] && echo "$seeds" ) 2>"$work/log" || status=$?
+  echo "$status" >"$work/status"
+}
+fuzz_work=$(mktemp -d)
+running=0
+for target in build/sanitize/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n
+    running=$((running - 1))
+  fi
+  fuzz_target "$target" "$fuzz_work/${target##*/fuzz_}" &
+  running=$((running + 1))
 done
+wait
+for work in "$fuzz_work"/*/; do
+  work=${work%/}
+  name=${work##*/}
+  echo "-- $name"
+  if [ "$(cat "$work/status" 2>/dev/null)" != 0 ]; then
+    tail -n 60 "$work/log"
+    echo "fuzz target $name found a fault (its input is in $work)"
+    exit 1
+  fi
+  grep -E '^(stat::number_of_executed_runs|Done)' "$work/log" || true
+done
+rm -rf "$fuzz_work"
 leg_done "fuzzing"
 
 echo "== Windows build (MinGW-w64) and its tests under Wine =="
