@@ -13,12 +13,25 @@ ensure_packages
 fuzz_seconds=${FUZZ_SECONDS:-30}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# Each leg ends with its wall time and the machine's load, so that slow runs can be told from
-# busy machines.
+# Each leg ends with its wall time, the processor time its programs took and the machine's
+# load, so that slow runs can be told from busy machines: the processor time hardly depends on
+# the load.
+children_ticks() {
+  local stat
+  stat=$(</proc/$$/stat)
+  read -r -a stat <<<"${stat##*) }"
+  echo $((stat[13] + stat[14]))  # cutime and cstime: the ended children's user and system time
+}
+ticks_per_second=$(getconf CLK_TCK)
 leg_start=$SECONDS
+leg_ticks=$(children_ticks)
 leg_done() {
-  echo "== $1: $((SECONDS - leg_start)) s (load $(cut -d' ' -f1-3 /proc/loadavg)) =="
+  local ticks
+  ticks=$(children_ticks)
+  echo "== $1: $((SECONDS - leg_start)) s, processor $(((ticks - leg_ticks) / ticks_per_second)) s" \
+       "(load $(cut -d' ' -f1-3 /proc/loadavg)) =="
   leg_start=$SECONDS
+  leg_ticks=$ticks
 }
 
 # ctest with the build's resource file: at most one working case per processor at once, and
