@@ -43,8 +43,13 @@ run_ctest() {
         --resource-spec-file "$root/$build/logsender_resources.json" "$@"
 }
 
+# The optimised builds keep line tables only (-g1): a backtrace or a debugger still names the
+# file and line, and g++ spends about a quarter less time than on full debug information.
+line_tables=("-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+             "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+
 echo "== plain build (g++) =="
-cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${line_tables[@]}" \
       -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DLOGSENDER_BENCH=ON
 cmake --build build/plain -j "$jobs"
 leg_done "plain build"
@@ -101,7 +106,7 @@ rm -rf "$fuzz_work"
 leg_done "fuzzing"
 
 echo "== Windows build (MinGW-w64) and its tests under Wine =="
-scripts/build-windows.sh build/win
+scripts/build-windows.sh build/win "${line_tables[@]}"
 leg_done "Windows build"
 scripts/wine-ctest.sh build/win
 leg_done "Windows tests"
