@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kRunBound = 60s;
-constexpr std::uint64_t kMemoryBound = 64ULL * 1024 * 1024;
+[[maybe_unused]] constexpr std::uint64_t kMemoryBound = 64ULL * 1024 * 1024;
 // Sizes of the endless answers: far beyond what the log sender may take in.
 constexpr std::uint64_t kEndless = 2000000000ULL;
 
