@@ -5,12 +5,14 @@
 // held by someone else or cannot be read, one whose archive could not be made whole (a full
 // disk, an archive name that cannot be cleared), one whose archive could not be read while it
 // went out. A name with no regular file of its own behind it (a link, a FIFO or socket nobody
-// holds) is removed, with nothing posted for it. The object holds no state. Exceptions
+// holds) is removed, with nothing posted for it. The object holds only the run's proxy chooser,
+// which its posts ask for the way to the upload address (none: direct). Exceptions
 // (exhausted memory) are not caught here: they end the run, and what was not yet deleted stays.
 #pragma once
 
 #include <cstdint>
 
+#include "net/proxy/proxy_chooser.h"
 #include "platform/exclusive_file.h"
 #include "platform/hresult_exception.h"
 #include "platform/scratch_file.h"
@@ -18,6 +20,9 @@
 
 class CLogUploader {
 public:
+    // chooser (not owned) outlives the uploader; null connects directly.
+    explicit CLogUploader(CProxyChooser* chooser = nullptr) : chooser_(chooser) {}
+
     // Holds folder/logFileName, archives it, posts the archive, deletes the archive and the log.
     void UploadLog(const WideString& url, const WideString& folder, const WideString& logFileName,
                    const WideString& sessionId);
@@ -39,4 +44,7 @@ public:
     bool PostMultipart(const WideString& url, const WideString& archiveFileName,
                        const WideString& sessionId, CScratchFile& archive,
                        std::uint64_t archiveSize);
+
+private:
+    CProxyChooser* chooser_;
 };

@@ -5,13 +5,15 @@
 // record with method "POST", the scheme's port and the body streamed from the archive's file;
 // the record borrows the method, the body source and the content type, which all live until
 // RequestUrl has returned. The exchange guard bounds what the receiver may cost (its progress
-// callbacks). The outcome of the request is not examined.
+// callbacks). The run's proxy chooser decides the way, and the platform's silent logon
+// schemes stand ready for a proxy that asks. The outcome of the request is not examined.
 #include "app/archive_body_source.h"
 #include "app/exchange_guard.h"
 #include "app/log_uploader.h"
 #include "app/multipart_body.h"
 #include "http/http_client.h"
 #include "http/request_settings.h"
+#include "http/system_logon.h"
 #include "net/socket/event_sync_socket.h"
 #include "net/tls/tls_socket.h"
 #include "net/url/parsed_url.h"
@@ -29,9 +31,15 @@ UrlSchemeKind SchemeOf(const WideString& url) {
 }
 
 template <typename TSocket>
-void Post(const WideString& url, std::uint16_t port, CArchiveBodySource& source) {
+void Post(const WideString& url, std::uint16_t port, CArchiveBodySource& source,
+          CProxyChooser* chooser) {
+    const SchemeHandlerList schemes = SystemLogonSchemes();
     CHttpClientT<TSocket> client;
+    for (const auto& [name, handler] : schemes) {
+        client.AddSchemeHandler(name, handler.get());
+    }
     CRequestSettings settings;
+    settings.proxyChooser = chooser;
     settings.AssignMethod(u"POST");
     settings.AssignPort(port);
     source.Attach(settings);
@@ -51,9 +59,9 @@ bool CLogUploader::PostMultipart(const WideString& url, const WideString& archiv
     }
     CArchiveBodySource source(body, archive, archiveSize);
     if (SchemeOf(url) == SchemeHttps) {
-        Post<CTlsSocket>(url, 443, source);
+        Post<CTlsSocket>(url, 443, source, chooser_);
     } else {
-        Post<CEventSyncSocket>(url, 80, source);
+        Post<CEventSyncSocket>(url, 80, source, chooser_);
     }
     return !source.ArchiveFailed();
 }

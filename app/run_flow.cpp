@@ -122,7 +122,10 @@ void RunSendLogs(const CCommandLine& commandLine, const CRunContext& context) {
     const WideString& logId = commandLine.LogId();
     const WideString& sessionId = commandLine.SessionId();
     const CRunTime time(context);
-    CLogUploader uploader;
+    // One chooser for the run: the proxy settings are looked up once, whatever the logs.
+    const std::unique_ptr<CProxyChooser> chooser =
+        context.makeProxyChooser != nullptr ? context.makeProxyChooser() : nullptr;
+    CLogUploader uploader(chooser.get());
     const std::optional<int> n =
         FreeRotationNumber(folder, logId, RotationNumberOf(CRandomDraw(context.seed).Next()));
     std::array<CSetAsideLog, 2> logs;

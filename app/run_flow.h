@@ -8,9 +8,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
+#include "net/proxy/proxy_chooser.h"
 #include "platform/wide_text.h"
 
 // Points of the run a test may stop it at.
@@ -33,6 +35,8 @@ struct CRunContext {
     void (*onStep)(RunStep step) = nullptr;
     // The clock of the run's time; tests hand in their own.
     std::chrono::steady_clock::time_point (*now)() = &std::chrono::steady_clock::now;
+    // Makes the run's one proxy chooser: the system's settings in the program.
+    std::unique_ptr<CProxyChooser> (*makeProxyChooser)() = &SystemProxyChooser;
 };
 
 // Converts the 8-bit command line, splits it and, for "sendlogs", runs. Every exception ends

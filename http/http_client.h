@@ -5,7 +5,9 @@
 // and judges the status; the response stays readable until the next request. Redirects
 // (301, 302, 303) are followed up to ten deep with the whole request repeated; a 401 or 407
 // goes through the zone check and the scheme registry. The socket type names the schemes it
-// speaks (IsSchemeSupported): http over CEventSyncSocket, https over CTlsSocket. No proxy.
+// speaks (IsSchemeSupported): http over CEventSyncSocket, https over CTlsSocket. A proxy
+// chooser in the settings may send the connection through proxies: http as absolute-form
+// requests to the proxy, https through a CONNECT tunnel, with the proxy logon of CProxyLogon.
 //
 // The operations are spread over files by job:
 //   http_client_request.inl   request flow, status decision, connection
@@ -14,8 +16,10 @@
 //   http_client_body.inl      response body: counted, read to close, chunked
 //   http_client_redirect.inl  redirects
 //   http_client_auth.inl      authentication negotiation
+//   http_client_proxy.inl     the way to the server: direct, through a proxy, through a tunnel
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -25,9 +29,11 @@
 #include "http/chunk_scan.h"
 #include "http/chunk_work_buffer.h"
 #include "http/header_map.h"
+#include "http/proxy_logon.h"
 #include "http/request_settings.h"
 #include "http/response_buffer.h"
 #include "http/response_receive_result.h"
+#include "net/proxy/proxy_route.h"
 #include "net/socket/socket_buffer.h"
 #include "net/url/parsed_url.h"
 #include "platform/wide_text.h"
@@ -70,13 +76,19 @@ public:
     // size and nothing is copied (true). No size: false, since nothing bounds the copy.
     bool CopyHeaderValue(WideView name, char16_t* buffer, std::uint32_t* size) const;
 
+    // Registers a handler (not owned, outliving the client's requests) for an authentication
+    // scheme.
+    void AddSchemeHandler(WideView scheme, CAuthSchemeHandler* handler);
+
+    // What a proxy may send in answer to a CONNECT, head and body together, before the tunnel
+    // opens or the attempt ends: a few kilobytes in practice.
+    static constexpr std::uint32_t kMaxProxyAnswerBytes = 256 * 1024;
+
 protected:
     // Answers a 401 (forProxy false) or 407 challenge; true lets the response stand as success.
     virtual bool AnswerChallenge(bool forProxy);
     // Called with the value of each set-cookie header as it is filed.
     virtual void OnCookieHeader(const WideString& value);
-    // Registers a handler (not owned) for an authentication scheme.
-    void AddSchemeHandler(WideView scheme, CAuthSchemeHandler* handler);
 
 private:
     // Request flow (http_client_request.inl).
@@ -101,11 +113,26 @@ private:
                               const std::uint8_t* second, std::uint32_t secondLength);
     bool ReportSent(std::uint32_t count) const;
 
+    // The way to the server (http_client_proxy.inl).
+    enum class Way { kConnected, kUnreachable, kRefused };
+    Way ConnectVia(const CProxyTry& way);
+    void MarkConnected(const CProxyTry& way);
+    bool OpenTunnel(const CProxyTry& way);
+    bool StartTunnel();
+    bool SendConnectRequest();
+    bool AnswerProxyChallenge();
+    bool SendLeg(bool withBody);
+    bool MayRepeatBody() const;
+    void AppendRequestTarget(WideString& text) const;
+    static WideString HostForWire(WideView host);
+
     // Response head (http_client_head.inl).
     ResponseReceiveResult ReceiveResponse();
+    ResponseReceiveResult ReceiveResponseHead();
+    ResponseReceiveResult ReceiveResponseBody();
     ResponseReceiveResult ReceiveHead();
     bool ReceiveInto(std::uint8_t* buffer, std::uint32_t room, std::uint32_t& size);
-    bool ReportRead(std::uint32_t count) const;
+    bool ReportRead(std::uint32_t count);
     bool AppendReceived(const std::uint8_t* bytes, std::uint32_t count);
     bool ReceiveMore();
     const std::uint8_t* LocateHeadEnd(const std::uint8_t*& headStart);
@@ -156,11 +183,22 @@ private:
     // Host and port the open connection goes to; empty host when none is open.
     WideString connectedHost_;
     std::uint16_t connectedPort_ = 0;
+    // The way the open connection takes; viaProxy_ when requests go to an http proxy.
+    CProxyTry connectedVia_ = CProxyTry::Direct();
+    bool viaProxy_ = false;
+    CProxyLogon logon_;
+    // The next request goes without its body (a proxy logon leg that is not the last).
+    bool bodyless_ = false;
+    // While a tunnel is being opened: its deadline, and the proxy's answer bytes so far.
+    bool openingTunnel_ = false;
+    std::chrono::steady_clock::time_point tunnelDeadline_;
+    std::uint32_t proxyAnswerBytes_ = 0;
 };
 
 #include "http/http_client_auth.inl"
 #include "http/http_client_body.inl"
 #include "http/http_client_head.inl"
+#include "http/http_client_proxy.inl"
 #include "http/http_client_redirect.inl"
 #include "http/http_client_request.inl"
 #include "http/http_client_send.inl"

@@ -14,29 +14,39 @@
 
 template <typename TSocket>
 ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponse() {
+    ResponseReceiveResult result = ReceiveResponseHead();
+    if (result == kReceiveOk) {
+        result = ReceiveResponseBody();
+    }
+    lastReceiveResult_ = result;
+    return result;
+}
+
+template <typename TSocket>
+ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponseHead() {
     response_.Clear();
     scanPos_ = nullptr;
     dataEnd_ = nullptr;
     headSearchedTo_ = 0;
-    ResponseReceiveResult result = ReceiveHead();
-    if (result == kReceiveOk) {
-        bool bodyRanToClose = false;
-        if (HasChunkedCoding()) {
-            result = ReceiveChunkedBody() ? kReceiveOk : kReceiveChunksFailed;
-        } else {
-            const std::uint32_t withHead = response_.Length() - (headOffset_ + headLength_);
-            const std::int32_t contentLength = DeclaredContentLength();
-            bodyRanToClose = contentLength == -1;
-            if (!ReceiveCountedBody(contentLength, withHead)) {
-                result = kReceiveBodyFailed;
-            }
+    return ReceiveHead();
+}
+
+// The body of the response whose head was read, by its framing; then the connection is closed
+// if the response asked for it or ran to the close.
+template <typename TSocket>
+ResponseReceiveResult CHttpClientT<TSocket>::ReceiveResponseBody() {
+    if (HasChunkedCoding()) {
+        if (!ReceiveChunkedBody()) {
+            return kReceiveChunksFailed;
         }
-        if (result != kReceiveChunksFailed) {
-            CloseIfServerAsked(bodyRanToClose);
-        }
+        CloseIfServerAsked(false);
+        return kReceiveOk;
     }
-    lastReceiveResult_ = result;
-    return result;
+    const std::uint32_t withHead = response_.Length() - (headOffset_ + headLength_);
+    const std::int32_t contentLength = DeclaredContentLength();
+    const bool received = ReceiveCountedBody(contentLength, withHead);
+    CloseIfServerAsked(contentLength == -1);
+    return received ? kReceiveOk : kReceiveBodyFailed;
 }
 
 // Reads up to the end of the final head. An interim 100 response stays in the buffer ahead
@@ -86,8 +96,14 @@ bool CHttpClientT<TSocket>::ReceiveInto(std::uint8_t* buffer, std::uint32_t room
     return received;
 }
 
+// A proxy's answer to a CONNECT is part of the connect, bounded by its own deadline and size;
+// the settings' callback sees only the server's response.
 template <typename TSocket>
-bool CHttpClientT<TSocket>::ReportRead(std::uint32_t count) const {
+bool CHttpClientT<TSocket>::ReportRead(std::uint32_t count) {
+    if (openingTunnel_) {
+        proxyAnswerBytes_ += std::min(count, kMaxProxyAnswerBytes);
+        return proxyAnswerBytes_ <= kMaxProxyAnswerBytes;
+    }
     return settings_ == nullptr || settings_->readProgress == nullptr ||
            settings_->readProgress(count, settings_->readProgressValue);
 }

@@ -7,13 +7,18 @@
 #include <new>
 #include <string>
 
+#include "net/proxy/proxy_chooser.h"
 #include "platform/hresult_exception.h"
 #include "platform/text_conversion.h"
 
 template <typename TSocket>
 template <typename... SocketArgs>
 CHttpClientT<TSocket>::CHttpClientT(SocketArgs&&... socketArgs)
-    : TSocket(std::forward<SocketArgs>(socketArgs)...) {
+    : TSocket(std::forward<SocketArgs>(socketArgs)...),
+      logon_([this](WideView scheme) {
+          CAuthSchemeHandler* handler = nullptr;
+          return schemes_.Find(scheme, handler) ? handler : nullptr;
+      }) {
     CloseConnection();
     ResetForRequest();
 }
@@ -61,13 +66,23 @@ bool CHttpClientT<TSocket>::RunRequest(const CParsedUrl& url) {
     }
     this->ExchangeTimeout(settings_->timeoutMs);
     WideString head;
-    if (!SetCurrentUrl(url, settings_->port) ||
-        !ComposeRequestHead(head, settings_->method, settings_->extraHeaders) ||
-        !ConnectToServer()) {
+    // The head follows the connect: whether it goes to a proxy decides its target.
+    if (!SetCurrentUrl(url, settings_->port) || !ConnectToServer() ||
+        !ComposeRequestHead(head, settings_->method, settings_->extraHeaders)) {
+        CloseConnection();
         return false;
     }
     bool result = false;
-    if (SendRequest(head) && ReceiveResponse() == kReceiveOk) {
+    bool sent = SendRequest(head);
+    if (!sent && viaProxy_ && !connectedHost_.empty()) {
+        // A proxy that wants a logon may answer before it has taken the whole body; the
+        // connection, its body cut short, is not used again.
+        sent = ReceiveResponse() == kReceiveOk && statusCode_ == 407;
+        CloseConnection();
+    } else if (sent) {
+        sent = ReceiveResponse() == kReceiveOk;
+    }
+    if (sent) {
         result = (settings_->flags & kRequestCheckStatus) == 0 || HandleStatus(settings_->flags);
     }
     if (!result) {
@@ -123,31 +138,49 @@ bool CHttpClientT<TSocket>::CompleteCurrentUrl(std::uint16_t defaultPort) {
     return true;
 }
 
-// An open connection is used again only for the host and port it goes to; a request for
-// another server gets a connection of its own. Exhausted memory while resolving or
-// connecting fails the connect.
+// An open connection is used again only for the host and port it goes to, and only while the
+// proxy chooser still names the way it takes; a request for another server gets a connection
+// of its own. The chooser's tries are taken in order, the next only when a connection could
+// not be made; once a proxy has answered, its answer ends the connect. No chooser, or its
+// empty route, connects directly. Exhausted memory while choosing, resolving or connecting
+// fails the connect.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::ConnectToServer() {
     const WideView host(currentUrl_.Host(), currentUrl_.HostLength());
-    if (!connectedHost_.empty() &&
-        (connectedHost_ != host || connectedPort_ != currentUrl_.Port())) {
-        CloseConnection();
-    }
     try {
-        if (!BoundNextWait() || !this->ConnectTo(currentUrl_.Host(), currentUrl_.Port())) {
-            return false;
+        CProxyRoute route;
+        if (settings_->proxyChooser != nullptr) {
+            route = settings_->proxyChooser->RouteFor(currentUrl_);
         }
-        connectedHost_ = host;
+        const std::vector<CProxyTry> direct{CProxyTry::Direct()};
+        const std::vector<CProxyTry>& tries = route.IsDirectOnly() ? direct : route.Tries();
+        if (!connectedHost_.empty() &&
+            (connectedHost_ != host || connectedPort_ != currentUrl_.Port() ||
+             std::find(tries.begin(), tries.end(), connectedVia_) == tries.end())) {
+            CloseConnection();
+        }
+        if (!connectedHost_.empty()) {
+            return true;
+        }
+        for (const CProxyTry& way : tries) {
+            const Way outcome = ConnectVia(way);
+            if (outcome == Way::kConnected) {
+                return true;
+            }
+            CloseConnection();
+            if (outcome == Way::kRefused) {
+                return false;
+            }
+        }
     } catch (const std::exception&) {
         CloseConnection();
-        return false;
     }
-    connectedPort_ = currentUrl_.Port();
-    return true;
+    return false;
 }
 
 // Sets the socket's time-out for the next connect, send or receive: the settings' time-out, or
-// what the exchange has left when that is less. False when nothing is left.
+// what the exchange (or the tunnel being opened) has left when that is less. False when
+// nothing is left.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::BoundNextWait() {
     std::uint32_t timeout = settings_->timeoutMs;
@@ -158,6 +191,14 @@ bool CHttpClientT<TSocket>::BoundNextWait() {
         }
         timeout = std::min(timeout, left);
     }
+    if (openingTunnel_) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            tunnelDeadline_ - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        timeout = static_cast<std::uint32_t>(std::min<std::int64_t>(timeout, left.count()));
+    }
     this->ExchangeTimeout(timeout);
     return true;
 }
@@ -167,6 +208,7 @@ void CHttpClientT<TSocket>::CloseConnection() {
     this->CloseSocket();
     connectedHost_.clear();
     connectedPort_ = 0;
+    connectedVia_ = CProxyTry::Direct();
 }
 
 template <typename TSocket>
@@ -189,7 +231,7 @@ bool CHttpClientT<TSocket>::HandleStatus(std::uint32_t flags) {
         case 401:
             return AnswerChallenge(false);
         case 407:
-            return AnswerChallenge(true);
+            return viaProxy_ ? AnswerProxyChallenge() : AnswerChallenge(true);
         default:
             return false;
     }

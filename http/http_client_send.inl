@@ -20,19 +20,25 @@ bool CHttpClientT<TSocket>::ComposeRequestHead(WideString& head, const char16_t*
     try {
         WideString text(WideViewOf(method));
         text += u' ';
-        text.append(currentUrl_.Path(), currentUrl_.PathLength());
-        text.append(currentUrl_.Query(), currentUrl_.QueryLength());
+        AppendRequestTarget(text);
         text += u" HTTP/1.1\r\n";
-        if (settings_->postDataLength > 0) {
-            text += FormatWide(u"Content-Length: %u\r\n", settings_->postDataLength);
-        }
-        if (settings_->contentType != nullptr && settings_->contentType[0] != 0) {
-            text += u"Content-Type: ";
-            text += settings_->contentType;
-            text += u"\r\n";
+        if (bodyless_ && settings_->postDataLength > 0) {
+            text += u"Content-Length: 0\r\n";
+        } else {
+            if (settings_->postDataLength > 0) {
+                text += FormatWide(u"Content-Length: %u\r\n", settings_->postDataLength);
+            }
+            if (settings_->contentType != nullptr && settings_->contentType[0] != 0) {
+                text += u"Content-Type: ";
+                text += settings_->contentType;
+                text += u"\r\n";
+            }
         }
         if (extraHeaders != nullptr) {
             text += extraHeaders;
+        }
+        if (viaProxy_ && !logon_.Authorization().empty()) {
+            text += u"Proxy-Authorization: " + logon_.Authorization() + u"\r\n";
         }
         text += FormatWide(u"Host: %s\r\n", currentUrl_.Host());
         text += u"User-Agent: Ombrix-Native/8.00\r\n\r\n";
@@ -58,9 +64,12 @@ bool CHttpClientT<TSocket>::SendRequest(const WideString& wideHead) {
     }
     const auto headLength = static_cast<std::uint32_t>(std::strlen(narrow.c_str()));
     const auto* head = reinterpret_cast<const std::uint8_t*>(narrow.data());
-    const std::uint64_t expected = std::uint64_t{headLength} + settings_->postDataLength;
+    const std::uint64_t expected =
+        std::uint64_t{headLength} + (bodyless_ ? 0 : settings_->postDataLength);
     std::uint64_t written = 0;
-    if ((settings_->flags & kRequestBodyFromSource) != 0) {
+    if (bodyless_) {
+        written = SendHeadOnly(head, headLength);
+    } else if ((settings_->flags & kRequestBodyFromSource) != 0) {
         written = SendBodyFromSource(head, headLength);
     } else if (settings_->postData == nullptr) {
         written = SendHeadOnly(head, headLength);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+class CProxyChooser;
+
 // Request flags (bits of CRequestSettings::flags).
 constexpr std::uint32_t kRequestFollowRedirects = 1;  // follow 301, 302 and 303
 constexpr std::uint32_t kRequestCheckStatus = 2;      // the status code decides the result
@@ -57,4 +59,6 @@ public:
     // When set, no connect, send or receive waits longer than the exchange has left (or
     // timeoutMs, if that is less), and none starts once nothing is left.
     TimeLeftCallback timeLeft = nullptr;
+    // Chooses the way to each URL the request goes to (not owned); null connects directly.
+    CProxyChooser* proxyChooser = nullptr;
 };

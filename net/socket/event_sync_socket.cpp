@@ -212,6 +212,11 @@ std::uint32_t CEventSyncSocket::ExchangeTimeout(std::uint32_t milliseconds) {
     return timeoutMs_.exchange(milliseconds);
 }
 
+bool CEventSyncSocket::StartTunnelTls(const char16_t*, const std::uint8_t*, std::uint32_t) {
+    SetLastError(kWsaOperationNotSupported);
+    return false;
+}
+
 bool CEventSyncSocket::IsSchemeSupported(UrlSchemeKind kind) const {
     return kind == SchemeHttp;
 }

@@ -48,6 +48,10 @@ public:
     // attempt that failed with an error, or with the resolution's 0 when every attempt only
     // timed out; a connection made to a later address keeps the code of the attempts before it.
     bool ConnectTo(const char16_t* host, std::uint16_t port);
+    // A proxy is connected to as any server: ConnectTo.
+    bool ConnectToProxy(const char16_t* host, std::uint16_t port) { return ConnectTo(host, port); }
+    // Plain http never asks a proxy for a tunnel; refused with 10045.
+    bool StartTunnelTls(const char16_t* host, const std::uint8_t* early, std::uint32_t earlyLength);
     // Opens a socket for the entry when none is open, then connects to its address.
     bool ConnectToAddress(const addrinfo* entry);
     // Connects the open socket; false without a socket. Waits at most the time-out. On Windows a

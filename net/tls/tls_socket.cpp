@@ -55,6 +55,39 @@ bool CTlsSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
     return connected_;
 }
 
+bool CTlsSocket::ConnectToProxy(const char16_t* host, std::uint16_t port) {
+    CloseSocket();
+    const std::int32_t errorBefore = transport_.LastError();
+    transport_.ExchangeTimeout(timeoutMs_);
+    if (host == nullptr || !transport_.ConnectTo(host, port)) {
+        TransportFailed(errorBefore);
+        CloseSocket();
+        return false;
+    }
+    toProxy_ = true;
+    return true;
+}
+
+bool CTlsSocket::StartTunnelTls(const char16_t* host, const std::uint8_t* early,
+                                std::uint32_t earlyLength) {
+    if (!toProxy_ || host == nullptr) {
+        lastError_ = kWsaNotConnected;
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+    toProxy_ = false;
+    try {
+        received_.assign(early, early + earlyLength);
+        connected_ = Handshake(host, deadline);
+    } catch (const std::bad_alloc&) {
+        lastError_ = kWsaNotEnoughMemory;
+    }
+    if (!connected_) {
+        CloseSocket();
+    }
+    return connected_;
+}
+
 bool CTlsSocket::Handshake(const char16_t* host, Clock::time_point deadline) {
     engine_ = std::make_unique<CTlsEngine>(trust_);
     std::vector<std::uint8_t> out;
@@ -88,6 +121,11 @@ bool CTlsSocket::Handshake(const char16_t* host, Clock::time_point deadline) {
 bool CTlsSocket::SendBuffers(const CSocketBuffer* buffers, std::uint32_t count,
                              std::uint32_t& bytesSent) {
     bytesSent = 0;
+    if (toProxy_) {
+        transport_.ExchangeTimeout(timeoutMs_);
+        const std::int32_t errorBefore = transport_.LastError();
+        return transport_.SendBuffers(buffers, count, bytesSent) || TransportFailed(errorBefore);
+    }
     if (!connected_) {
         lastError_ = kWsaNotConnected;
         return false;
@@ -139,6 +177,12 @@ bool CTlsSocket::SendBytes(const void* buffer, std::uint32_t& size) {
 bool CTlsSocket::ReceiveBytes(void* buffer, std::uint32_t& size) {
     const std::uint32_t capacity = size;
     size = 0;
+    if (toProxy_) {
+        transport_.ExchangeTimeout(timeoutMs_);
+        const std::int32_t errorBefore = transport_.LastError();
+        size = capacity;
+        return transport_.ReceiveBytes(buffer, size) || TransportFailed(errorBefore);
+    }
     if (!connected_) {
         lastError_ = kWsaNotConnected;
         return false;
@@ -177,6 +221,7 @@ void CTlsSocket::CloseSocket() {
     plain_.clear();
     plainTaken_ = 0;
     connected_ = false;
+    toProxy_ = false;
     peerClosed_ = false;
 }
 

@@ -35,6 +35,12 @@ public:
     // Connects to host and port and completes the handshake for host, all within one
     // time-out. True at once when already connected.
     bool ConnectTo(const char16_t* host, std::uint16_t port);
+    // Connects only the transport, to a proxy: sends and receives then go to it as they are,
+    // until StartTunnelTls. The time-out bounds the connect.
+    bool ConnectToProxy(const char16_t* host, std::uint16_t port);
+    // Completes the handshake for host through the tunnel the proxy opened, within one
+    // time-out; early holds the bytes the proxy sent behind its answer, the session's first.
+    bool StartTunnelTls(const char16_t* host, const std::uint8_t* early, std::uint32_t earlyLength);
     // Sends every plaintext byte the descriptors describe; bytesSent receives the plaintext
     // bytes whose records went out whole, also when the send fails part way.
     bool SendBuffers(const CSocketBuffer* buffers, std::uint32_t count, std::uint32_t& bytesSent);
@@ -73,6 +79,8 @@ private:
     std::vector<std::uint8_t> plain_;     // plaintext not handed out yet, from plainTaken_ on
     std::size_t plainTaken_ = 0;
     bool connected_ = false;
+    // The transport is connected to a proxy and carries plain bytes, before the tunnel's TLS.
+    bool toProxy_ = false;
     bool peerClosed_ = false;
     std::uint32_t timeoutMs_ = CEventSyncSocket::kDefaultTimeoutMs;
     std::int32_t lastError_ = 0;

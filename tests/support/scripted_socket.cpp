@@ -95,6 +95,29 @@ bool CScriptedSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
     return true;
 }
 
+bool CScriptedSocket::ConnectToProxy(const char16_t* host, std::uint16_t port) {
+    if (connection_ != nullptr) {
+        return true;
+    }
+    if (!ConnectTo(host, port)) {
+        return false;
+    }
+    script_.connects_.back().first.insert(0, u"proxy ");
+    return true;
+}
+
+bool CScriptedSocket::StartTunnelTls(const char16_t* host, const std::uint8_t* early,
+                                     std::uint32_t earlyLength) {
+    CScriptedConnection* connection = Current();
+    if (connection == nullptr || connection->tunnel_.started) {
+        return false;
+    }
+    connection->tunnel_ = {true, WideString(WideViewOf(host)),
+                           std::string(reinterpret_cast<const char*>(early), earlyLength),
+                           connection->sent_.size()};
+    return true;
+}
+
 CScriptedConnection* CScriptedSocket::Current() {
     if (connection_ == nullptr) {
         lastError_ = kNotConnected;

@@ -54,6 +54,16 @@ public:
     // The room each read offered, in order.
     const std::vector<std::uint32_t>& ReadRooms() const { return readRooms_; }
     bool ClosedByClient() const { return closedByClient_; }
+    // The TLS the client started through a proxy's tunnel on this connection: the host it
+    // named, the bytes it handed on as the session's first, and how much it had sent before.
+    // The script plays on after it, the bytes standing for the plaintext.
+    struct Tunnel {
+        bool started = false;
+        WideString host;
+        std::string early;
+        std::size_t sentBefore = 0;
+    };
+    const Tunnel& TunnelStarted() const { return tunnel_; }
 
 private:
     friend class CScriptedSocket;
@@ -72,6 +82,7 @@ private:
     std::vector<Write> writes_;
     std::vector<std::uint32_t> readRooms_;
     bool closedByClient_ = false;
+    Tunnel tunnel_;
 };
 
 class CSocketScript {
@@ -83,7 +94,9 @@ public:
 
     CScriptedConnection& Connection(std::size_t index) { return connections_.at(index); }
     std::size_t ConnectionsOpened() const { return opened_; }
-    // Host and port of every connect that opened a connection.
+    // Host and port of every connect that opened a connection, to a proxy or a server.
+    // ConnectToProxy marks its entries with a leading "proxy ".
+    
     const std::vector<std::pair<WideString, std::uint16_t>>& Connects() const { return connects_; }
     // The time-out the socket holds now.
     std::uint32_t TimeoutMs() const { return timeoutMs_; }
@@ -109,6 +122,8 @@ public:
     CScriptedSocket& operator=(const CScriptedSocket&) = delete;
 
     bool ConnectTo(const char16_t* host, std::uint16_t port);
+    bool ConnectToProxy(const char16_t* host, std::uint16_t port);
+    bool StartTunnelTls(const char16_t* host, const std::uint8_t* early, std::uint32_t earlyLength);
     bool SendBuffers(const CSocketBuffer* buffers, std::uint32_t count, std::uint32_t& bytesSent);
     bool SendBytes(const void* buffer, std::uint32_t& size);
     bool ReceiveBytes(void* buffer, std::uint32_t& size);
