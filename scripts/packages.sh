@@ -14,7 +14,8 @@ logsender_needs=(
 )
 
 # What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for
-# MinGW, Wine to run the programs, dpkg-source for minizip's source and GoogleTest's source.
+# MinGW, Wine to run the programs, dpkg-source for minizip's source and GoogleTest's source,
+# winbind for the ntlm_auth that Wine's NTLM package runs.
 # Installed without recommends: Wine would otherwise pull in X11, GL and 32-bit packages.
 logsender_windows_needs=(
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"
@@ -22,6 +23,7 @@ logsender_windows_needs=(
   "wine:wine" "/usr/lib/wine/wine64:wine64" "dpkg-source:dpkg-dev"
   "/usr/src/googletest/CMakeLists.txt:googletest"
   "/usr/share/keyrings/debian-archive-keyring.gpg:debian-archive-keyring"
+  "ntlm_auth:winbind"
 )
 
 # ensure_packages [list name] [apt-get install options...]: installs the packages of the list
