@@ -11,6 +11,7 @@ logsender_needs=(
   "php:php-cli" "python3:python3" "node:nodejs" "curl:curl" "zip:zip" "unzip:unzip"
   "/etc/services:netbase" "/usr/bin/time:time"
   "/usr/include/openssl/ssl.h:libssl-dev" "openssl:openssl" "/usr/sbin/nginx:nginx-light"
+  "/usr/sbin/squid:squid" "/usr/bin/tinyproxy:tinyproxy-bin"
 )
 
 # What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for
