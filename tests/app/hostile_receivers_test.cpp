@@ -1,11 +1,12 @@
 // Receivers that misbehave: a trickled body, a body or a head without end, chunks without end,
 // a receiver that reads the upload a few bytes at a time, an answer paced just above the
 // low-speed rate, a tarpit that redirects the upload to itself again and again, a TLS server
-// that never shakes hands, and slow but honest ones (a slow answer, a slow link). Each run ends
-// by itself within its bound (60 s unless the case says otherwise) with status 0, the log is
-// deleted as after any post, and the process never holds more than 64 MiB; the honest
-// receivers get their whole exchange. One test case per receiver, so that they run side by
-// side.
+// that never shakes hands, proxies that never answer a CONNECT, drip or flood their answer, open
+// a tunnel only to close it or refuse every logon, and slow but honest ones (a slow answer, a
+// slow link). Each run ends by itself within its bound (60 s unless the case says otherwise)
+// with status 0, the log is deleted as after any post, and the process never holds more than
+// 64 MiB; the honest receivers get their whole exchange. One test case per receiver, so that
+// they run side by side.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,10 +16,12 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "app/run_flow.h"
+#include "net/proxy/proxy_chooser.h"
 #include "platform/text_conversion.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/peak_memory.h"
@@ -202,6 +205,78 @@ void SlowHonestReader(CLoopbackConnection& connection, CExchangeSeen& seen) {
         connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
 }
 
+// Hostile proxies, each named as the way to an https upload host only the proxy could reach.
+// Takes the CONNECT and never answers it.
+void ProxySilentOnConnect(CLoopbackConnection& connection, CExchangeSeen&) {
+    std::string head;
+    if (connection.ReadUntil("\r\n\r\n", head)) {
+        Pace(connection, 30s);
+    }
+}
+
+// Drips its answer to the CONNECT a byte every half second.
+void ProxyDripsItsAnswer(CLoopbackConnection& connection, CExchangeSeen&) {
+    std::string head;
+    const std::string answer = "HTTP/1.1 200 Connection established\r\n\r\n";
+    if (!connection.ReadUntil("\r\n\r\n", head)) {
+        return;
+    }
+    for (const char byte : answer) {
+        Pace(connection, 500ms);
+        if (!connection.Write(std::string(1, byte))) {
+            return;
+        }
+    }
+}
+
+// Answers the CONNECT with a head that never ends.
+void ProxyEndlessHeaders(CLoopbackConnection& connection, CExchangeSeen&) {
+    std::string head;
+    if (connection.ReadUntil("\r\n\r\n", head) && connection.Write("HTTP/1.1 200 OK\r\n")) {
+        Flood(connection, "X-Filler: " + std::string(1000, 'f') + "\r\n", kEndless);
+    }
+}
+
+// Opens the tunnel and closes it at once.
+void ProxyOpensAndCloses(CLoopbackConnection& connection, CExchangeSeen&) {
+    std::string head;
+    if (connection.ReadUntil("\r\n\r\n", head)) {
+        connection.Write("HTTP/1.1 200 Connection established\r\n\r\n");
+    }
+}
+
+// Refuses every CONNECT on the connection with a 407 offering every scheme.
+void ProxyLoopsOn407(CLoopbackConnection& connection, CExchangeSeen&) {
+    for (int turn = 0; turn < 100; ++turn) {
+        std::string head;
+        if (!connection.ReadUntil("\r\n\r\n", head) ||
+            !connection.Write("HTTP/1.1 407 Proxy Authentication Required\r\n"
+                              "Proxy-Authenticate: Negotiate, NTLM, Basic realm=\"r\"\r\n"
+                              "Content-Length: 0\r\n\r\n")) {
+            return;
+        }
+    }
+}
+
+// The port of the hostile proxy of the running case (the cases of one process run in turn).
+std::atomic<std::uint16_t> proxyPort{0};
+
+std::unique_ptr<CProxyChooser> HostileProxyChooser() {
+    class CHostileProxy : public CProxyChooser {
+    public:
+        CProxyRoute RouteFor(const CParsedUrl&) override {
+            CProxyServer server;
+            server.host = u"127.0.0.1";
+            server.port = proxyPort.load();
+            server.hasCredentials = true;
+            server.user = u"user";
+            server.password = u"secret";
+            return CProxyRoute::Through(server);
+        }
+    };
+    return std::make_unique<CHostileProxy>();
+}
+
 // Accepts the connection and never says a word: a TLS handshake that never comes.
 void SilentTlsServer(CLoopbackConnection& connection, CExchangeSeen&) {
     Pace(connection, 30s);
@@ -214,6 +289,8 @@ struct HostileCase {
     bool honest;
     std::chrono::seconds bound = kRunBound;
     const char* scheme = "http";
+    // The server is a proxy, the way to https://upload.test.
+    bool proxy = false;
 };
 
 // The case's name in test output, instead of its bytes.
@@ -249,10 +326,14 @@ TEST_P(HostileReceivers, RunEndsWithinBoundsAndTheLogIsGone) {
     port = server.Port();
     CTempFolder data;
     data.Write("Ombrix/Log/OmbrixLog.4321.Runner.log", RandomBytes(c.logBytes));
-    const CRunContext context =
-        TestRunContext(NarrowToWide(std::string(c.scheme) + "://127.0.0.1:" + std::to_string(port) +
-                                    "/scripts/uploadUserLog.php"),
-                       data.WidePath());
+    const std::string address = c.proxy ? "upload.test" : "127.0.0.1:" + std::to_string(port);
+    CRunContext context = TestRunContext(
+        NarrowToWide(std::string(c.scheme) + "://" + address + "/scripts/uploadUserLog.php"),
+        data.WidePath());
+    if (c.proxy) {
+        proxyPort = port;
+        context.makeProxyChooser = &HostileProxyChooser;
+    }
 
     const auto start = Clock::now();
     EXPECT_EQ(RunLogSender("sendlogs S1 4321", context), 0);
@@ -292,7 +373,13 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"RedirectTarpit", nullptr, 64 * 1024, false},
         HostileCase{"SlowHonestLargeUpload", &SlowHonestReader, 8 * 1024 * 1024, true},
         // Within the one time-out of connect and handshake.
-        HostileCase{"DelayedTlsHandshake", &SilentTlsServer, 1000, false, 15s, "https"}),
+        HostileCase{"DelayedTlsHandshake", &SilentTlsServer, 1000, false, 15s, "https"},
+        // A proxy's answer to a CONNECT comes within the one time-out of the connect.
+        HostileCase{"ProxySilentOnConnect", &ProxySilentOnConnect, 1000, false, 15s, "https", true},
+        HostileCase{"ProxyDripsItsAnswer", &ProxyDripsItsAnswer, 1000, false, 15s, "https", true},
+        HostileCase{"ProxyEndlessHeaders", &ProxyEndlessHeaders, 1000, false, 15s, "https", true},
+        HostileCase{"ProxyOpensAndCloses", &ProxyOpensAndCloses, 1000, false, 15s, "https", true},
+        HostileCase{"ProxyLoopsOn407", &ProxyLoopsOn407, 1000, false, 15s, "https", true}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 }  // namespace
