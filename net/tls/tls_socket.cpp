@@ -44,6 +44,10 @@ bool CTlsSocket::ConnectTo(const char16_t* host, std::uint16_t port) {
         CloseSocket();
         return false;
     }
+    return ShakeHands(host, deadline);
+}
+
+bool CTlsSocket::ShakeHands(const char16_t* host, Clock::time_point deadline) {
     try {
         connected_ = Handshake(host, deadline);
     } catch (const std::bad_alloc&) {
@@ -78,14 +82,12 @@ bool CTlsSocket::StartTunnelTls(const char16_t* host, const std::uint8_t* early,
     toProxy_ = false;
     try {
         received_.assign(early, early + earlyLength);
-        connected_ = Handshake(host, deadline);
     } catch (const std::bad_alloc&) {
         lastError_ = kWsaNotEnoughMemory;
-    }
-    if (!connected_) {
         CloseSocket();
+        return false;
     }
-    return connected_;
+    return ShakeHands(host, deadline);
 }
 
 bool CTlsSocket::Handshake(const char16_t* host, Clock::time_point deadline) {

@@ -8,6 +8,10 @@
 // peer sent close_notify or only closed TCP: the response's own framing says whether a body is
 // whole, and a body read to the close ends there either way.
 //
+// Through a proxy, ConnectToProxy connects the transport alone and sends and receives pass
+// through it unchanged (the CONNECT and its answer) until StartTunnelTls starts the session with
+// the server at the tunnel's far end.
+//
 // Failures of the TLS session leave kTlsCertificateRefused or kTlsFailure in the last-error
 // field, failures of the transport its Windows Sockets number. One thread at a time.
 #pragma once
@@ -59,6 +63,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool Handshake(const char16_t* host, Clock::time_point deadline);
+    // Handshake, with exhausted memory as a failure; a failure closes the connection.
+    bool ShakeHands(const char16_t* host, Clock::time_point deadline);
     // Gives the transport what is left until deadline as its time-out; false when nothing is.
     bool GiveTransportTimeLeft(Clock::time_point deadline);
     // The transport's error after a failed call, when the call set one (a time-out does not).

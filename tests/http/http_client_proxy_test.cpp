@@ -68,6 +68,16 @@ std::string Connect(const std::string& authority, const std::string& authorizati
            kAgent + "\r\n";
 }
 
+// One connection of the script for each list, its reads delivering the list's answers in turn.
+void AddConnections(CSocketScript& script, const std::vector<std::vector<std::string>>& answers) {
+    for (const std::vector<std::string>& connectionAnswers : answers) {
+        CScriptedConnection& connection = script.AddConnection();
+        for (const std::string& answer : connectionAnswers) {
+            connection.Reply(answer);
+        }
+    }
+}
+
 std::string ProxyRefusal(const std::string& challenges, const std::string& body = "no") {
     return Response(407, challenges, body);
 }
@@ -203,12 +213,7 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
     for (const auto& c : cases) {
         CSocketScript script;
         script.SpeakOnly(SchemeHttps);
-        for (const std::vector<std::string>& answers : c.connections) {
-            CScriptedConnection& connection = script.AddConnection();
-            for (const std::string& answer : answers) {
-                connection.Reply(answer);
-            }
-        }
+        AddConnections(script, c.connections);
         CTestClient client(script);
         CTwoLegScheme scheme;
         client.AddSchemeHandler(u"NTLM", &scheme);
@@ -423,12 +428,7 @@ TEST(HttpClientProxy, AnHttpUploadSendsItsBodyOnlyOnLegsThatMayPass) {
     };
     for (const auto& c : cases) {
         CSocketScript script;
-        for (const std::vector<std::string>& answers : c.replies) {
-            CScriptedConnection& connection = script.AddConnection();
-            for (const std::string& answer : answers) {
-                connection.Reply(answer);
-            }
-        }
+        AddConnections(script, c.replies);
         if (c.acceptOnly > 0) {
             script.Connection(0).AcceptOnly(c.acceptOnly);
         }
