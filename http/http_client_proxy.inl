@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 #include "platform/text_format.h"
@@ -127,23 +128,27 @@ bool CHttpClientT<TSocket>::SendConnectRequest() {
 // the leg that got through had none. A connection the 407 closed is replaced by a new one.
 template <typename TSocket>
 bool CHttpClientT<TSocket>::AnswerProxyChallenge() {
-    while (statusCode_ == 407) {
-        WideString challenges;
-        HeaderValue(u"Proxy-Authenticate", challenges);
-        const bool kept = !connectedHost_.empty();
-        if (!logon_.Answer(challenges, kept) || (!kept && !ConnectToServer()) || !viaProxy_) {
-            return false;
-        }
-        const bool withBody = logon_.NextCarriesBody();
-        if (!SendLeg(withBody)) {
-            return false;
-        }
-        if (statusCode_ != 407) {
-            logon_.Accepted();
-            if (!withBody && !SendLeg(true)) {
+    try {
+        while (statusCode_ == 407) {
+            WideString challenges;
+            HeaderValue(u"Proxy-Authenticate", challenges);
+            const bool kept = !connectedHost_.empty();
+            if (!logon_.Answer(challenges, kept) || (!kept && !ConnectToServer()) || !viaProxy_) {
                 return false;
             }
+            const bool withBody = logon_.NextCarriesBody();
+            if (!SendLeg(withBody)) {
+                return false;
+            }
+            if (statusCode_ != 407) {
+                logon_.Accepted();
+                if (!withBody && !SendLeg(true)) {
+                    return false;
+                }
+            }
         }
+    } catch (const std::exception&) {
+        return false;  // exhausted memory: the 407 stands
     }
     return HandleStatus(settings_->flags);
 }
