@@ -3,13 +3,15 @@
 // HTTP/1.0 proxy whose 407 to a CONNECT has no length and closes). The logs arrive through the
 // proxy, whose log shows the requests; a wrong password delivers nothing, and the logs are
 // gone all the same, each offered once; a host no_proxy names goes direct. One test: the
-// programs post to fixed addresses, so the rows must not run side by side.
+// programs (built for these tests alone) post to fixed addresses, so the rows must not run side
+// by side.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,8 +65,10 @@ struct ProxyCase {
 };
 
 TEST(EndToEndProxy, LogsGoThroughTheProxyTheEnvironmentNames) {
-    const std::string plainAddress = ReadText(LOGSENDER_BINARY_DIR "/app/loopback_receiver.txt");
-    const std::string tlsAddress = ReadText(LOGSENDER_BINARY_DIR "/app/tls_loopback_receiver.txt");
+    std::istringstream receivers(ReadText(LOGSENDER_BINARY_DIR "/app/proxy_loopback_receivers.txt"));
+    std::string plainAddress;
+    std::string tlsAddress;
+    receivers >> plainAddress >> tlsAddress;
     const std::string pki = LOGSENDER_BINARY_DIR "/app/tls_test_pki/";
     const ProxyCase cases[] = {
         {"squid, http", "squid", false, "secret", false, true, "POST http://"},
@@ -100,8 +104,8 @@ TEST(EndToEndProxy, LogsGoThroughTheProxyTheEnvironmentNames) {
         CChildProcess program;
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(program.Start({LOGSENDER_BINARY_DIR "/app/" +
-                                       std::string(c.https ? "logsender_tls_loopback"
-                                                           : "logsender_loopback"),
+                                       std::string(c.https ? "logsender_proxy_tls_loopback"
+                                                           : "logsender_proxy_loopback"),
                                    "sendlogs", "S1", "4321"},
                                   env, true));
         int status = -1;
