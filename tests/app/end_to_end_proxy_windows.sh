@@ -65,16 +65,20 @@ fail() {
   exit 1
 }
 
-# The private prefix: the run's prefix linked file by file, the registry and the update mark
-# copied, since Wine rewrites those. scripts/wine-ctest.sh has the registry written to its
-# files before the first test.
+# The private prefix: the run's prefix linked file by file (the programs and libraries, some
+# 700 MB), with real copies of what Wine and the programs may write to in place: the registry,
+# the update mark, the .ini files, the users' folders and ProgramData. scripts/wine-ctest.sh has
+# the registry written to its files before the first test.
 [ -s "$WINEPREFIX/system.reg" ] && [ -s "$WINEPREFIX/user.reg" ] ||
   fail "the Wine prefix's registry is not in its files yet"
 private_prefix=$work/prefix
 mkdir "$private_prefix"
 cp -al "$WINEPREFIX/drive_c" "$WINEPREFIX/dosdevices" "$private_prefix/"
-for file in system.reg user.reg userdef.reg .update-timestamp; do
-  [ ! -e "$WINEPREFIX/$file" ] || cp -p "$WINEPREFIX/$file" "$private_prefix/$file"
+for path in system.reg user.reg userdef.reg .update-timestamp drive_c/windows/win.ini \
+            drive_c/windows/system.ini drive_c/users drive_c/ProgramData; do
+  [ -e "$WINEPREFIX/$path" ] || continue
+  rm -rf "${private_prefix:?}/$path"
+  cp -a "$WINEPREFIX/$path" "$private_prefix/$path"
 done
 export WINEPREFIX=$private_prefix
 wineserver -p </dev/null >/dev/null 2>&1
@@ -183,7 +187,7 @@ logged() {
 }
 
 # --- open: squid without logon, http ---------------------------------------------------------
-uploads=$work/open
+uploads=$work/uploads
 start receiver started "$root/server/receiver.sh" "$uploads" "$address"
 start proxy '^proxy ' bash "$here/test_proxy.sh" squid-open "$work/open-proxy" - -
 proxy=$(sed -n 's/^proxy .* on //p' "$work/proxy.out")
@@ -211,7 +215,6 @@ proxy=$(sed -n 's/^proxy .* on //p' "$work/proxy.out")
 set_proxy "localhost:${proxy##*:}"
 
 export KRB5CCNAME=FILE:$work/kdc/ccache
-uploads=$work/open
 rm -rf "${uploads:?}"/*
 run 'kerberos, http' "$program" K1
 expect_both 'kerberos, http' "$uploads" K1
@@ -240,6 +243,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ "$refused" -ge 1 ] || { cat "$proxy_log"; fail "no ticket: squid refused nothing"; }
+echo "no ticket: squid answered 407 $refused times"
 [ "$(grep -c ' TCP_TUNNEL/' "$proxy_log")" -eq 2 ] ||
   { cat "$proxy_log"; fail "no ticket: squid opened a tunnel"; }
 echo "passed"
