@@ -16,7 +16,8 @@ logsender_needs=(
 
 # What the Windows build adds: the MinGW-w64 compilers of the posix thread model, zlib for
 # MinGW, Wine to run the programs, dpkg-source for minizip's source and GoogleTest's source,
-# winbind for the ntlm_auth that Wine's NTLM package runs.
+# winbind for the ntlm_auth that Wine's NTLM package runs, and an MIT Kerberos KDC with its
+# tools for the silent Negotiate logon to a proxy (Wine's Negotiate uses the host's Kerberos).
 # Installed without recommends: Wine would otherwise pull in X11, GL and 32-bit packages.
 logsender_windows_needs=(
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"
@@ -25,6 +26,7 @@ logsender_windows_needs=(
   "/usr/src/googletest/CMakeLists.txt:googletest"
   "/usr/share/keyrings/debian-archive-keyring.gpg:debian-archive-keyring"
   "ntlm_auth:winbind"
+  "/usr/sbin/krb5kdc:krb5-kdc" "/usr/sbin/kadmin.local:krb5-admin-server" "/usr/bin/kinit:krb5-user"
 )
 
 # ensure_packages [list name] [apt-get install options...]: installs the packages of the list

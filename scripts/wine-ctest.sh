@@ -32,9 +32,13 @@ if [ "${WINE_KEEP_PREFIX:-0}" != 1 ]; then
 fi
 # The server starts in the prefix folder, so the folder must exist first; it keeps no handle on
 # this script's output, or a pipe reading that output would stay open while the server lives.
+# wineboot runs with a server of its own, which writes the registry to the prefix's files when
+# it ends: a test may then copy the prefix whole (a persistent server writes them only every
+# half minute).
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
 wineboot -u </dev/null >/dev/null 2>&1
+wineserver -w
+wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # The build's resource file holds the working cases to one per processor; the cases that only

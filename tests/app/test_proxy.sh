@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Runs a forward proxy on loopback for one test, in the foreground:
-#   tests/app/test_proxy.sh squid|tinyproxy <folder> <user> <password> [<name> <address>]
-# squid takes Basic logons through basic_ncsa_auth, goes out from 127.0.0.2 (so a server sees
-# that a connection came through it) and resolves <name> to <address> from a hosts file of its
-# own, a name nobody else resolves. tinyproxy takes Basic logons and answers HTTP/1.0, its 407
-# to a CONNECT without length and closing. Everything of the run stays in <folder>. Once the
-# proxy answers, the first line of output is
+#   tests/app/test_proxy.sh <kind> <folder> <user> <password> [<name> <address>]
+# with <kind> one of
+#   squid           Basic logons of <user> through basic_ncsa_auth
+#   squid-open      no logon at all (<user> and <password> unused)
+#   squid-kerberos  Negotiate logons through negotiate_kerberos_auth for the service
+#                   HTTP/localhost, with the client configuration in KRB5_CONFIG and the
+#                   service's key in KRB5_KTNAME of this script's environment (<user> and
+#                   <password> unused); the access log names the user
+#   tinyproxy       Basic logons of <user>, HTTP/1.0 answers, its 407 to a CONNECT without
+#                   length and closing
+# Each squid goes out from 127.0.0.2 (so a server sees that a connection came through it) and
+# resolves only <name>, to <address>, from a hosts file of its own: a name nobody else
+# resolves. Everything of the run stays in <folder>. Once the proxy answers, the first line of
+# output is
 #   proxy <kind> on 127.0.0.1:<port>
 # and each request the proxy logged is echoed as it is written. The proxy stops when this
 # script gets INT or TERM or ends, and when its standard input, a pipe, is closed.
 set -euo pipefail
 
-kind=${1:?usage: test_proxy.sh squid|tinyproxy <folder> <user> <password> [<name> <address>]}
+kind=${1:?usage: test_proxy.sh <kind> <folder> <user> <password> [<name> <address>]}
 folder=$2
 user=$3
 password=$4
@@ -38,10 +46,32 @@ trap 'exit 143' INT TERM
 touch "$folder/access.log"
 chmod 0666 "$folder/access.log"
 case $kind in
-  squid)
-    printf '%s:%s\n' "$user" "$(openssl passwd -apr1 "$password")" >"$folder/passwords"
+  squid | squid-open | squid-kerberos)
+    case $kind in
+      squid)
+        printf '%s:%s\n' "$user" "$(openssl passwd -apr1 "$password")" >"$folder/passwords"
+        chmod 0644 "$folder/passwords"
+        logon="auth_param basic program /usr/lib/squid/basic_ncsa_auth $folder/passwords"
+        ;;
+      squid-kerberos)
+        : "${KRB5_CONFIG:?squid-kerberos needs KRB5_CONFIG}" "${KRB5_KTNAME:?and KRB5_KTNAME}"
+        # The helper runs as squid's user, with no replay cache of its own to write.
+        logon="auth_param negotiate program /usr/bin/env KRB5_CONFIG=$KRB5_CONFIG KRB5_KTNAME=$KRB5_KTNAME KRB5RCACHETYPE=none /usr/lib/squid/negotiate_kerberos_auth -s HTTP/localhost@TEST.LOCAL
+auth_param negotiate children 2
+auth_param negotiate keep_alive on"
+        ;;
+      *)
+        logon=
+        ;;
+    esac
+    if [ -n "$logon" ]; then
+      access="acl authed proxy_auth REQUIRED
+http_access allow authed"
+    else
+      access="http_access allow localhost"
+    fi
     printf '%s %s\n' "$address" "$name" >"$folder/hosts"
-    chmod 0644 "$folder/passwords" "$folder/hosts"
+    chmod 0644 "$folder/hosts"
     cat >"$folder/squid.conf" <<EOF
 http_port 127.0.0.1:$port
 pid_filename $folder/squid.pid
@@ -53,9 +83,8 @@ shutdown_lifetime 1 seconds
 hosts_file $folder/hosts
 tcp_outgoing_address 127.0.0.2
 coredump_dir $folder
-auth_param basic program /usr/lib/squid/basic_ncsa_auth $folder/passwords
-acl authed proxy_auth REQUIRED
-http_access allow authed
+$logon
+$access
 http_access deny all
 EOF
     squid -N -f "$folder/squid.conf" </dev/null >"$folder/squid.out" 2>&1 &
