@@ -129,7 +129,11 @@ bool CHttpClientT<TSocket>::SendConnectRequest() {
 template <typename TSocket>
 bool CHttpClientT<TSocket>::AnswerProxyChallenge() {
     try {
-        while (statusCode_ == 407) {
+        // The logon's rounds start afresh once a leg got through; the legs of this answer do not.
+        for (int legs = 0; statusCode_ == 407; ++legs) {
+            if (legs > CProxyLogon::kMaxRounds) {
+                return false;
+            }
             WideString challenges;
             HeaderValue(u"Proxy-Authenticate", challenges);
             const bool kept = !connectedHost_.empty();

@@ -448,6 +448,34 @@ TEST(HttpClientProxy, AnHttpUploadSendsItsBodyOnlyOnLegsThatMayPass) {
     }
 }
 
+// A proxy that lets every bodiless leg through and refuses every request with the body: the
+// legs stop after a few rounds instead of alternating for as long as the time allows.
+TEST(HttpClientProxy, AProxyThatRefusesOnlyTheBodyEndsTheRequest) {
+    CSocketScript script;
+    std::vector<std::string> answers;
+    for (int i = 0; i < 50; ++i) {
+        answers.push_back(ProxyRefusal("Proxy-Authenticate: NTLM\r\n"));
+        answers.push_back(kEmptyOk);
+    }
+    AddConnections(script, {answers});
+    CTestClient client(script);
+    CTwoLegScheme scheme;
+    client.AddSchemeHandler(u"NTLM", &scheme);
+    CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
+    CRequestSettings settings;
+    settings.proxyChooser = &chooser;
+    settings.AssignMethod(u"POST");
+    settings.AssignPostData(reinterpret_cast<const std::uint8_t*>("body"), 4, u"x/y");
+    EXPECT_FALSE(client.RequestUrl(u"http://h/up", &settings));
+    const std::string& sent = script.Connection(0).Sent();
+    std::size_t requests = 0;
+    for (std::size_t at = sent.find("POST "); at != std::string::npos; at = sent.find("POST ", at + 1)) {
+        ++requests;
+    }
+    EXPECT_LE(requests, 1u + 2 * (CProxyLogon::kMaxRounds + 1));
+    EXPECT_EQ(client.StatusCode(), 407);
+}
+
 TEST(HttpClientProxy, ARedirectAsksTheChooserAgain) {
     CSocketScript script;
     script.AddConnection().Reply(Response(302, "Location: http://other/next\r\n", ""));
