@@ -17,9 +17,10 @@ fail() {
 headers=$(x86_64-w64-mingw32-objdump -p "$program")
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI-subsystem program"
 
-# secur32 (Schannel through SSPI) and crypt32 (the certificate chain check) carry https.
+# secur32 (Schannel through SSPI) and crypt32 (the certificate chain check) carry https;
+# secur32 also logs on to a proxy, and winhttp (discovery only) finds which proxy to use.
 system_dlls='^(kernel32|user32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|psapi|urlmon'
-system_dlls+='|secur32|crypt32)\.dll$'
+system_dlls+='|secur32|crypt32|winhttp)\.dll$'
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no imports read"
 while read -r dll; do
