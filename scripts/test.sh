@@ -10,7 +10,7 @@ cd "$root"
 source scripts/packages.sh
 ensure_packages
 
-fuzz_seconds=${FUZZ_SECONDS:-30}
+fuzz_seconds=${FUZZ_SECONDS:-20}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # Each leg ends with its wall time, the processor time its programs took and the machine's
