@@ -1,7 +1,8 @@
-// CHttpClientT authentication negotiation: a 401 or 407 is answered only when the zone of
-// the current URL allows silent logon, and then only by a registered handler for the scheme
-// of one of the collected challenges. The log sender registers none, so it always answers
-// false and the 401 or 407 response stands.
+// CHttpClientT authentication negotiation with a server: a 401 (or a 407 from a server reached
+// without proxy) is answered only when the zone of the current URL allows silent logon, and
+// then only by a registered handler's Authenticate for the scheme of one of the collected
+// challenges. The log sender's handlers log on to proxies only (http_client_proxy.inl) and
+// answer no server, so here it always answers false and the 401 or 407 response stands.
 #pragma once
 
 #include <exception>
