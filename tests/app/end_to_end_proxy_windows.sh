@@ -27,6 +27,8 @@ address=${3:?receiver address}
 certificates=${4:?certificate folder}
 front_address=${5:?front address}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tests/app/wine_log_checks.sh
+source "$root/tests/app/wine_log_checks.sh"
 here=$root/tests/app
 : "${WINEPREFIX:?run this through scripts/wine-ctest.sh, which sets up the Wine prefix}"
 export LC_ALL=C.UTF-8
@@ -130,16 +132,6 @@ set_proxy() {  # set_proxy <host:port>: the user's setting, that proxy for every
     fail "could not write DefaultConnectionSettings"
 }
 
-write_logs() {
-  mkdir -p "$logs" "$work/originals"
-  local i
-  for ((i = 1; i <= 20000; i++)); do
-    printf '2026-01-01 12:00:%02d [runner] line %d\r\n' $((i % 60)) "$i"
-  done >"$logs/OmbrixLog.4321.Runner.log"
-  printf 'streamer\r\n' >"$logs/OmbrixLog.4321.Streamer.log"
-  cp "$logs"/OmbrixLog.4321.*.log "$work/originals/"
-}
-
 # run <row> <program> <product word>: writes the logs, runs "<program> sendlogs <word> 4321"
 # and checks that it printed nothing, ended with 0 and left no log behind.
 run() {
@@ -153,10 +145,6 @@ run() {
   [ ! -s "$work/output" ] || fail "$row: the program printed: $(cat "$work/output")"
   local left=("$logs"/*)
   [ ! -e "${left[0]}" ] || fail "$row: left in the log folder: ${left[*]##*/}"
-}
-
-stored() {  # the names the receiver stored in <uploads>
-  find "$1" -mindepth 1 -maxdepth 1 -not -name '.*' -printf '%f\n' | sort
 }
 
 # expect_both <row> <uploads> <word>: the two archives, each unpacking to its log

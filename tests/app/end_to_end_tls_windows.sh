@@ -15,6 +15,8 @@ program=${1:?usage: end_to_end_tls_windows.sh <logsender.exe> <certificate folde
 certificates=${2:?certificate folder}
 address=${3:?front address}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tests/app/wine_log_checks.sh
+source "$root/tests/app/wine_log_checks.sh"
 : "${WINEPREFIX:?run this through scripts/wine-ctest.sh, which sets up the Wine prefix}"
 export LC_ALL=C.UTF-8
 
@@ -53,16 +55,6 @@ start_front() {
   fail "the TLS front at $address did not start"
 }
 
-write_logs() {
-  mkdir -p "$logs" "$work/originals"
-  local i
-  for ((i = 1; i <= 20000; i++)); do
-    printf '2026-01-01 12:00:%02d [runner] line %d\r\n' $((i % 60)) "$i"
-  done >"$logs/OmbrixLog.4321.Runner.log"
-  printf 'streamer\r\n' >"$logs/OmbrixLog.4321.Streamer.log"
-  cp "$logs"/OmbrixLog.4321.*.log "$work/originals/"
-}
-
 # run_against <certificate name>: runs "logsender.exe sendlogs S1 4321" against a front with that
 # certificate; the receiver's upload folder is $work/<certificate name>.
 run_against() {
@@ -86,10 +78,6 @@ expect_archive() {  # expect_archive <uploads> <stored name pattern> <original l
   [ "$(unzip -Z1 "${matches[0]}" | wc -l)" -eq 1 ] || fail "${matches[0]##*/}: not one entry"
   unzip -p "${matches[0]}" | cmp -s - "$work/originals/$3" ||
     fail "${matches[0]##*/} does not unpack to $3"
-}
-
-stored() {  # the names the receiver stored in <uploads>
-  find "$1" -mindepth 1 -maxdepth 1 -not -name '.*' -printf '%f\n' | sort
 }
 
 run_against server
