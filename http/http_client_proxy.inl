@@ -101,8 +101,8 @@ bool CHttpClientT<TSocket>::StartTunnel() {
     headOffset_ = 0;
     headLength_ = 0;
     const WideString host(currentUrl_.Host(), currentUrl_.HostLength());
-    return BoundNextWait() &&
-           this->StartTunnelTls(host.c_str(), early.data(), static_cast<std::uint32_t>(early.size()));
+    return BoundNextWait() && this->StartTunnelTls(host.c_str(), early.data(),
+                                                   static_cast<std::uint32_t>(early.size()));
 }
 
 // "CONNECT host:port HTTP/1.1" with Host naming the same, the logon's token when there is
@@ -110,8 +110,9 @@ bool CHttpClientT<TSocket>::StartTunnel() {
 template <typename TSocket>
 bool CHttpClientT<TSocket>::SendConnectRequest() {
     WideString text = u"CONNECT ";
-    const WideString authority = HostForWire(WideView(currentUrl_.Host(), currentUrl_.HostLength())) +
-                                 FormatWide(u":%u", unsigned{currentUrl_.Port()});
+    const WideString authority =
+        HostForWire(WideView(currentUrl_.Host(), currentUrl_.HostLength())) +
+        FormatWide(u":%u", unsigned{currentUrl_.Port()});
     text += authority + u" HTTP/1.1\r\nHost: " + authority + u"\r\n";
     if (!logon_.Authorization().empty()) {
         text += u"Proxy-Authorization: " + logon_.Authorization() + u"\r\n";
@@ -167,8 +168,8 @@ bool CHttpClientT<TSocket>::SendLeg(bool withBody) {
     response_.Clear();
     bodyless_ = !withBody;
     WideString head;
-    const bool sent = ComposeRequestHead(head, methodCopy_.c_str(), settings_->extraHeaders) &&
-                      SendRequest(head);
+    const bool sent =
+        ComposeRequestHead(head, methodCopy_.c_str(), settings_->extraHeaders) && SendRequest(head);
     bodyless_ = false;
     return sent && ReceiveResponse() == kReceiveOk;
 }

@@ -14,8 +14,7 @@
 template <typename TSocket>
 template <typename... SocketArgs>
 CHttpClientT<TSocket>::CHttpClientT(SocketArgs&&... socketArgs)
-    : TSocket(std::forward<SocketArgs>(socketArgs)...),
-      logon_([this](WideView scheme) {
+    : TSocket(std::forward<SocketArgs>(socketArgs)...), logon_([this](WideView scheme) {
           CAuthSchemeHandler* handler = nullptr;
           return schemes_.Find(scheme, handler) ? handler : nullptr;
       }) {

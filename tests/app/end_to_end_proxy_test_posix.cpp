@@ -59,13 +59,14 @@ struct ProxyCase {
     const char* proxy;  // squid or tinyproxy
     bool https;
     const char* password;
-    bool bypass;          // no_proxy names the upload host
+    bool bypass;  // no_proxy names the upload host
     bool arrives;
-    const char* logged;   // what the proxy's log shows; empty: nothing for the host; null: unread
+    const char* logged;  // what the proxy's log shows; empty: nothing for the host; null: unread
 };
 
 TEST(EndToEndProxy, LogsGoThroughTheProxyTheEnvironmentNames) {
-    std::istringstream receivers(ReadText(LOGSENDER_BINARY_DIR "/app/proxy_loopback_receivers.txt"));
+    std::istringstream receivers(
+        ReadText(LOGSENDER_BINARY_DIR "/app/proxy_loopback_receivers.txt"));
     std::string plainAddress;
     std::string tlsAddress;
     receivers >> plainAddress >> tlsAddress;
@@ -90,8 +91,8 @@ TEST(EndToEndProxy, LogsGoThroughTheProxyTheEnvironmentNames) {
         CReferenceReceiver receiver;
         CTlsFront front;
         const std::string host = (c.https ? tlsAddress : plainAddress);
-        ASSERT_TRUE(c.https ? front.Start(uploads.Path().string(), tlsAddress,
-                                          pki + "server.pem", pki + "server.key")
+        ASSERT_TRUE(c.https ? front.Start(uploads.Path().string(), tlsAddress, pki + "server.pem",
+                                          pki + "server.key")
                             : receiver.Start(uploads.Path().string(), plainAddress));
         CTempFolder data;
         data.Write("Ombrix/Log/OmbrixLog.4321.Runner.log", std::string(c.name) + " runner\n");
@@ -103,11 +104,11 @@ TEST(EndToEndProxy, LogsGoThroughTheProxyTheEnvironmentNames) {
                                         "no_proxy=" + std::string(c.bypass ? "127.0.0.0/8" : "")};
         CChildProcess program;
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(program.Start({LOGSENDER_BINARY_DIR "/app/" +
-                                       std::string(c.https ? "logsender_proxy_tls_loopback"
-                                                           : "logsender_proxy_loopback"),
-                                   "sendlogs", "S1", "4321"},
-                                  env, true));
+        ASSERT_TRUE(program.Start(
+            {LOGSENDER_BINARY_DIR "/app/" +
+                 std::string(c.https ? "logsender_proxy_tls_loopback" : "logsender_proxy_loopback"),
+             "sendlogs", "S1", "4321"},
+            env, true));
         int status = -1;
         EXPECT_TRUE(program.WaitForExit(60s, status));
         EXPECT_EQ(status, 0);

@@ -94,8 +94,8 @@ TEST(HttpClientProxy, HttpGoesToTheProxyInAbsoluteForm) {
         {"own port", u"http://h:8080/up", false,
          "GET http://h:8080/up HTTP/1.1\r\nHost: h\r\n" + kAgent + "\r\n"},
         {"Basic with the first request", u"http://h/", true,
-         "GET http://h/ HTTP/1.1\r\nProxy-Authorization: Basic " + kUserPass +
-             "\r\nHost: h\r\n" + kAgent + "\r\n"},
+         "GET http://h/ HTTP/1.1\r\nProxy-Authorization: Basic " + kUserPass + "\r\nHost: h\r\n" +
+             kAgent + "\r\n"},
     };
     for (const auto& c : cases) {
         CSocketScript script;
@@ -184,7 +184,7 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
     const struct {
         const char* name;
         std::vector<std::vector<std::string>> connections;  // each connection's answers
-        std::vector<std::string> sent;          // what went out on each, up to the tunnel
+        std::vector<std::string> sent;  // what went out on each, up to the tunnel
     } cases[] = {
         {"counted",
          {{ProxyRefusal(challenge, "abc"), ProxyRefusal(withToken, "defg"), kTunnelOk, kEmptyOk}},
@@ -201,8 +201,7 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
         {"read to the close",
          {{"HTTP/1.0 407 X\r\n" + challenge + "\r\nbody to the close"},
           {ProxyRefusal(withToken), kTunnelOk, kEmptyOk}},
-         {Connect("h:443"),
-          Connect("h:443", "NTLM " + kOne) + Connect("h:443", "NTLM " + kThree)}},
+         {Connect("h:443"), Connect("h:443", "NTLM " + kOne) + Connect("h:443", "NTLM " + kThree)}},
         {"asked to close in the middle",
          {{ProxyRefusal(challenge),
            "HTTP/1.1 407 X\r\nConnection: close\r\n" + withToken + "Content-Length: 0\r\n\r\n"},
@@ -226,8 +225,8 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
             const CScriptedConnection& connection = script.Connection(i);
             const bool last = i + 1 == c.sent.size();
             EXPECT_EQ(connection.TunnelStarted().started, last) << c.name << " " << i;
-            EXPECT_EQ(connection.Sent().substr(0, last ? connection.TunnelStarted().sentBefore
-                                                       : std::string::npos),
+            EXPECT_EQ(connection.Sent().substr(
+                          0, last ? connection.TunnelStarted().sentBefore : std::string::npos),
                       c.sent[i])
                 << c.name << " " << i;
         }
@@ -254,33 +253,39 @@ TEST(HttpClientProxy, TheLogonAnswersTheLastChallengesWithTheStrongestScheme) {
         std::vector<std::string> authorizations;
         bool opened;
     } cases[] = {
-        {"several schemes in one field", false,
+        {"several schemes in one field",
+         false,
          {ProxyRefusal("Proxy-Authenticate: NTLM, Negotiate, Basic realm=\"r\"\r\n"), kTunnelOk},
          {"", negotiate},
          true},
-        {"Basic at once, then a stronger scheme", true,
+        {"Basic at once, then a stronger scheme",
+         true,
          {ProxyRefusal("Proxy-Authenticate: Basic realm=\"r\"\r\nProxy-Authenticate: NTLM\r\n"),
           ProxyRefusal("Proxy-Authenticate: NTLM " + kTwo + "\r\n"), kTunnelOk},
          {"Basic " + kUserPass, "NTLM " + kOne, "NTLM " + kThree},
          true},
-        {"a stale challenge is not answered", false,
+        {"a stale challenge is not answered",
+         false,
          {ProxyRefusal("Proxy-Authenticate: NTLM\r\n"),
           ProxyRefusal("Proxy-Authenticate: Basic realm=\"r\"\r\n")},
          {"", "NTLM " + kOne},
          false},
-        {"a refused last leg ends the logon", false,
+        {"a refused last leg ends the logon",
+         false,
          {ProxyRefusal("Proxy-Authenticate: Negotiate\r\n"),
           ProxyRefusal("Proxy-Authenticate: Negotiate\r\n")},
          {"", negotiate},
          false},
-        {"three answers at most", false,
+        {"three answers at most",
+         false,
          {ProxyRefusal("Proxy-Authenticate: NTLM\r\n"),
           ProxyRefusal("Proxy-Authenticate: NTLM " + kTwo + "\r\n"),
           ProxyRefusal("Proxy-Authenticate: Negotiate\r\n"),
           ProxyRefusal("Proxy-Authenticate: Negotiate\r\n")},
          {"", "NTLM " + kOne, "NTLM " + kThree, negotiate},
          false},
-        {"nothing to answer with", false,
+        {"nothing to answer with",
+         false,
          {ProxyRefusal("Proxy-Authenticate: Digest realm=\"r\", nonce=\"n\"\r\n")},
          {""},
          false},
@@ -469,7 +474,8 @@ TEST(HttpClientProxy, AProxyThatRefusesOnlyTheBodyEndsTheRequest) {
     EXPECT_FALSE(client.RequestUrl(u"http://h/up", &settings));
     const std::string& sent = script.Connection(0).Sent();
     std::size_t requests = 0;
-    for (std::size_t at = sent.find("POST "); at != std::string::npos; at = sent.find("POST ", at + 1)) {
+    for (std::size_t at = sent.find("POST "); at != std::string::npos;
+         at = sent.find("POST ", at + 1)) {
         ++requests;
     }
     EXPECT_LE(requests, 1u + 2 * (CProxyLogon::kMaxRounds + 1));

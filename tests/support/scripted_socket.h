@@ -96,7 +96,6 @@ public:
     std::size_t ConnectionsOpened() const { return opened_; }
     // Host and port of every connect that opened a connection, to a proxy or a server.
     // ConnectToProxy marks its entries with a leading "proxy ".
-    
     const std::vector<std::pair<WideString, std::uint16_t>>& Connects() const { return connects_; }
     // The time-out the socket holds now.
     std::uint32_t TimeoutMs() const { return timeoutMs_; }
