@@ -34,13 +34,9 @@ leg_done() {
   leg_ticks=$ticks
 }
 
-# ctest with the build's resource file: at most one working case per processor at once, and
-# the cases that only wait (label logsender_waiting) beside them in the further -j slots.
+# ctest with the working cases one per processor and the waiting ones beside them.
 run_ctest() {
-  local build=$1
-  shift
-  ctest --test-dir "$build" --output-on-failure -j $((jobs + 8)) \
-        --resource-spec-file "$root/$build/logsender_resources.json" "$@"
+  scripts/ctest-all.sh "$@"
 }
 
 # The optimised builds keep line tables only (-g1): a backtrace or a debugger still names the

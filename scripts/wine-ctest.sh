@@ -41,7 +41,5 @@ wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-# The build's resource file holds the working cases to one per processor; the cases that only
-# wait run beside them in the further -j slots.
-ctest --test-dir "$build" --output-on-failure -j $(($(nproc 2>/dev/null || echo 2) + 8)) \
-      --resource-spec-file "$build/logsender_resources.json" "$@"
+# The working cases one per processor, the cases that only wait beside them.
+"$root/scripts/ctest-all.sh" "$build" "$@"
