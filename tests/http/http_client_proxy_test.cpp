@@ -59,6 +59,26 @@ public:
     std::vector<WideString> begun;
 };
 
+// A client of the script whose requests take the chooser's route (settings.proxyChooser), with
+// the two-leg scheme registered as NTLM.
+class CProxiedClient : public CTestClient {
+public:
+    CProxiedClient(CSocketScript& script, CProxyRoute route)
+        : CTestClient(script), chooser(std::move(route)) {
+        AddSchemeHandler(u"NTLM", &twoLeg);
+        settings.proxyChooser = &chooser;
+    }
+    // settings as a POST of "body" (x/y).
+    void PostBody() {
+        settings.AssignMethod(u"POST");
+        settings.AssignPostData(reinterpret_cast<const std::uint8_t*>("body"), 4, u"x/y");
+    }
+
+    CTwoLegScheme twoLeg;
+    CFixedChooser chooser;
+    CRequestSettings settings;
+};
+
 // base64 of the test tokens.
 const std::string kOne = "b25l", kTwo = "dHdv", kThree = "dGhyZWU=", kUserPass = "dXNlcjpwYXNz";
 
@@ -100,11 +120,8 @@ TEST(HttpClientProxy, HttpGoesToTheProxyInAbsoluteForm) {
     for (const auto& c : cases) {
         CSocketScript script;
         script.AddConnection().Reply(kEmptyOk);
-        CTestClient client(script);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128, c.credentials)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        EXPECT_TRUE(client.RequestUrl(c.url, &settings)) << c.name;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128, c.credentials)));
+        EXPECT_TRUE(client.RequestUrl(c.url, &client.settings)) << c.name;
         EXPECT_EQ(script.Connection(0).Sent(), c.expected) << c.name;
         ASSERT_EQ(script.Connects().size(), 1u);
         EXPECT_EQ(script.Connects()[0].first, u"proxy p") << c.name;
@@ -130,14 +147,9 @@ TEST(HttpClientProxy, HttpsGoesThroughATunnelToTheServer) {
         CSocketScript script;
         script.SpeakOnly(SchemeHttps);
         script.AddConnection().Reply(c.answer).Reply(kEmptyOk);
-        CTestClient client(script);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        settings.AssignMethod(u"POST");
-        const std::string body = "archive";
-        settings.AssignPostData(reinterpret_cast<const std::uint8_t*>(body.data()), 7, u"x/y");
-        EXPECT_TRUE(client.RequestUrl(u"https://h/up", &settings)) << c.name;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
+        client.PostBody();
+        EXPECT_TRUE(client.RequestUrl(u"https://h/up", &client.settings)) << c.name;
         const CScriptedConnection& connection = script.Connection(0);
         const auto& tunnel = connection.TunnelStarted();
         ASSERT_TRUE(tunnel.started) << c.name;
@@ -145,8 +157,8 @@ TEST(HttpClientProxy, HttpsGoesThroughATunnelToTheServer) {
         EXPECT_EQ(tunnel.early, c.early) << c.name;
         EXPECT_EQ(connection.Sent().substr(0, tunnel.sentBefore), Connect("h:443")) << c.name;
         EXPECT_EQ(connection.Sent().substr(tunnel.sentBefore),
-                  "POST /up HTTP/1.1\r\nContent-Length: 7\r\nContent-Type: x/y\r\nHost: h\r\n" +
-                      kAgent + "\r\narchive")
+                  "POST /up HTTP/1.1\r\nContent-Length: 4\r\nContent-Type: x/y\r\nHost: h\r\n" +
+                      kAgent + "\r\nbody")
             << c.name;
     }
 }
@@ -160,14 +172,11 @@ TEST(HttpClientProxy, AnIpv6HostIsBracketedOnTheWire) {
             connection.Reply(kTunnelOk);
         }
         connection.Reply(kEmptyOk);
-        CTestClient client(script);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
         CParsedUrl url;
         ASSERT_TRUE(url.Parse(scheme == SchemeHttps ? u"https://h:8443/a" : u"http://h:8080/a"));
         ASSERT_TRUE(url.SetHost(u"2001:db8::1"));
-        EXPECT_TRUE(client.RequestParsedUrl(&url, &settings));
+        EXPECT_TRUE(client.RequestParsedUrl(&url, &client.settings));
         const std::string expected =
             scheme == SchemeHttps
                 ? Connect("[2001:db8::1]:8443")
@@ -213,13 +222,8 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
         CSocketScript script;
         script.SpeakOnly(SchemeHttps);
         AddConnections(script, c.connections);
-        CTestClient client(script);
-        CTwoLegScheme scheme;
-        client.AddSchemeHandler(u"NTLM", &scheme);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        EXPECT_TRUE(client.RequestUrl(u"https://h/", &settings)) << c.name;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
+        EXPECT_TRUE(client.RequestUrl(u"https://h/", &client.settings)) << c.name;
         ASSERT_EQ(script.ConnectionsOpened(), c.sent.size()) << c.name;
         for (std::size_t i = 0; i < c.sent.size(); ++i) {
             const CScriptedConnection& connection = script.Connection(i);
@@ -238,7 +242,7 @@ TEST(HttpClientProxy, RefusalsToAConnectAreDrainedAndTheLogonGoesOn) {
                 ++starts;
             }
         }
-        EXPECT_EQ(scheme.begun.size(), starts) << c.name;
+        EXPECT_EQ(client.twoLeg.begun.size(), starts) << c.name;
     }
 }
 
@@ -309,15 +313,10 @@ TEST(HttpClientProxy, TheLogonAnswersTheLastChallengesWithTheStrongestScheme) {
             connection.Reply(answer);
         }
         connection.Reply(kEmptyOk);
-        CTestClient client(script);
-        CTwoLegScheme twoLeg;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128, c.credentials)));
         COneLegScheme negotiateScheme;
-        client.AddSchemeHandler(u"NTLM", &twoLeg);
         client.AddSchemeHandler(u"Negotiate", &negotiateScheme);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128, c.credentials)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        EXPECT_EQ(client.RequestUrl(u"https://h/", &settings), c.opened) << c.name;
+        EXPECT_EQ(client.RequestUrl(u"https://h/", &client.settings), c.opened) << c.name;
         std::string expected;
         for (const std::string& authorization : c.authorizations) {
             expected += Connect("h:443", authorization);
@@ -347,14 +346,11 @@ TEST(HttpClientProxy, OtherAnswersToAConnectEndTheAttempt) {
         script.SpeakOnly(SchemeHttps);
         script.AddConnection().Reply(Response(c.status, c.headers, "refused"));
         script.AddConnection().Reply(kTunnelOk + kEmptyOk);
-        CTestClient client(script);
         CProxyRoute route;
         route.Append(CProxyTry::Through(Proxy(u"p", 3128, true)));
         route.Append(CProxyTry::Through(Proxy(u"q", 3128)));
-        CFixedChooser chooser(route);
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        EXPECT_FALSE(client.RequestUrl(u"https://h/", &settings)) << c.status;
+        CProxiedClient client(script, route);
+        EXPECT_FALSE(client.RequestUrl(u"https://h/", &client.settings)) << c.status;
         EXPECT_EQ(client.StatusCode(), c.status);
         EXPECT_EQ(client.Body(), "refused");
         EXPECT_EQ(script.ConnectionsOpened(), 1u) << c.status;
@@ -384,11 +380,8 @@ TEST(HttpClientProxy, TheRoutesTriesAreTakenInOrderWhileNoneConnects) {
             script.RefuseNextConnect(10061);
         }
         script.AddConnection().Reply(kEmptyOk);
-        CTestClient client(script);
-        CFixedChooser chooser(route);
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        EXPECT_TRUE(client.RequestUrl(u"http://h/", &settings)) << c.name;
+        CProxiedClient client(script, route);
+        EXPECT_TRUE(client.RequestUrl(u"http://h/", &client.settings)) << c.name;
         std::vector<WideString> connects;
         for (const auto& connect : script.Connects()) {
             connects.push_back(connect.first);
@@ -437,15 +430,9 @@ TEST(HttpClientProxy, AnHttpUploadSendsItsBodyOnlyOnLegsThatMayPass) {
         if (c.acceptOnly > 0) {
             script.Connection(0).AcceptOnly(c.acceptOnly);
         }
-        CTestClient client(script);
-        CTwoLegScheme scheme;
-        client.AddSchemeHandler(u"NTLM", &scheme);
-        CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-        CRequestSettings settings;
-        settings.proxyChooser = &chooser;
-        settings.AssignMethod(u"POST");
-        settings.AssignPostData(reinterpret_cast<const std::uint8_t*>("body"), 4, u"x/y");
-        EXPECT_TRUE(client.RequestUrl(u"http://h/up", &settings)) << c.name;
+        CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
+        client.PostBody();
+        EXPECT_TRUE(client.RequestUrl(u"http://h/up", &client.settings)) << c.name;
         ASSERT_EQ(script.ConnectionsOpened(), c.sent.size()) << c.name;
         for (std::size_t i = 0; i < c.sent.size(); ++i) {
             EXPECT_EQ(script.Connection(i).Sent(), c.sent[i]) << c.name << " " << i;
@@ -463,15 +450,9 @@ TEST(HttpClientProxy, AProxyThatRefusesOnlyTheBodyEndsTheRequest) {
         answers.push_back(kEmptyOk);
     }
     AddConnections(script, {answers});
-    CTestClient client(script);
-    CTwoLegScheme scheme;
-    client.AddSchemeHandler(u"NTLM", &scheme);
-    CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-    CRequestSettings settings;
-    settings.proxyChooser = &chooser;
-    settings.AssignMethod(u"POST");
-    settings.AssignPostData(reinterpret_cast<const std::uint8_t*>("body"), 4, u"x/y");
-    EXPECT_FALSE(client.RequestUrl(u"http://h/up", &settings));
+    CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
+    client.PostBody();
+    EXPECT_FALSE(client.RequestUrl(u"http://h/up", &client.settings));
     const std::string& sent = script.Connection(0).Sent();
     std::size_t requests = 0;
     for (std::size_t at = sent.find("POST "); at != std::string::npos;
@@ -486,12 +467,9 @@ TEST(HttpClientProxy, ARedirectAsksTheChooserAgain) {
     CSocketScript script;
     script.AddConnection().Reply(Response(302, "Location: http://other/next\r\n", ""));
     script.AddConnection().Reply(kEmptyOk);
-    CTestClient client(script);
-    CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
-    CRequestSettings settings;
-    settings.proxyChooser = &chooser;
-    EXPECT_TRUE(client.RequestUrl(u"http://h/", &settings));
-    EXPECT_EQ(chooser.asked, (std::vector<WideString>{u"h", u"other"}));
+    CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
+    EXPECT_TRUE(client.RequestUrl(u"http://h/", &client.settings));
+    EXPECT_EQ(client.chooser.asked, (std::vector<WideString>{u"h", u"other"}));
     const std::string line = "GET http://other/next HTTP/1.1\r\n";
     EXPECT_EQ(script.Connection(1).Sent().substr(0, line.size()), line);
 }
@@ -506,11 +484,10 @@ TEST(HttpClientProxy, AnEndlessAnswerToAConnectIsCutAndNotReported) {
     for (int i = 0; i < 1000; ++i) {
         connection.Reply("X-Filler: " + std::string(1024, 'x') + "\r\n");
     }
-    CTestClient client(script);
-    CFixedChooser chooser(CProxyRoute::Through(Proxy(u"p", 3128)));
+    CProxiedClient client(script, CProxyRoute::Through(Proxy(u"p", 3128)));
     ReadLog log;
     CRequestSettings settings = log.Settings();
-    settings.proxyChooser = &chooser;
+    settings.proxyChooser = &client.chooser;
     EXPECT_FALSE(client.RequestUrl(u"https://h/", &settings));
     EXPECT_FALSE(connection.TunnelStarted().started);
     EXPECT_TRUE(log.counts.empty());
