@@ -22,27 +22,12 @@
 #include <string>
 #include <utility>
 
+#include "net/tls/openssl_free.h"
 #include "net/tls/tls_engine.h"
 #include "net/tls/tls_record_length.h"
 #include "platform/text_conversion.h"
 
 namespace {
-
-struct CContextFree {
-    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-};
-struct CSslFree {
-    void operator()(SSL* ssl) const { SSL_free(ssl); }
-};
-struct CBioFree {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct CX509Free {
-    void operator()(X509* certificate) const { X509_free(certificate); }
-};
-struct CStoreFree {
-    void operator()(X509_STORE* store) const { X509_STORE_free(store); }
-};
 
 using ContextPtr = std::shared_ptr<SSL_CTX>;
 using SslPtr = std::unique_ptr<SSL, CSslFree>;

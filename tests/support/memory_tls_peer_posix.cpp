@@ -12,26 +12,9 @@
 
 #include <mutex>
 
-namespace {
+#include "net/tls/openssl_free.h"
 
-struct CKeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct CX509Free {
-    void operator()(X509* certificate) const { X509_free(certificate); }
-};
-struct CContextFree {
-    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-};
-struct CSslFree {
-    void operator()(SSL* ssl) const { SSL_free(ssl); }
-};
-struct CBioFree {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct CExtensionFree {
-    void operator()(X509_EXTENSION* extension) const { X509_EXTENSION_free(extension); }
-};
+namespace {
 
 using KeyPtr = std::unique_ptr<EVP_PKEY, CKeyFree>;
 using CertificatePtr = std::unique_ptr<X509, CX509Free>;
